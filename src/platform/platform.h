@@ -1,0 +1,28 @@
+// The operating-system facilities an object of the service needs, passed together at
+// construction. Production builds it from the real backends; tests from fakes.
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/event_log.h"
+#include "platform/process_env.h"
+#include "platform/registry.h"
+#include "platform/serial.h"
+#include "platform/service_control.h"
+#include "platform/sockets.h"
+
+namespace platform {
+
+struct Platform {
+  Clock& clock;
+  Registry& registry;
+  EventLog& eventLog;
+  ServiceControl& serviceControl;
+  SocketLayer& sockets;
+  ProcessEnvironment& environment;
+  SerialFactory& serial;
+};
+
+// The real backends of this system.
+Platform SystemPlatform();
+
+}  // namespace platform
