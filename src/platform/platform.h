@@ -6,7 +6,6 @@
 #include "platform/event_log.h"
 #include "platform/process_env.h"
 #include "platform/registry.h"
-#include "platform/serial.h"
 #include "platform/service_control.h"
 #include "platform/sockets.h"
 
@@ -19,7 +18,6 @@ struct Platform {
   ServiceControl& serviceControl;
   SocketLayer& sockets;
   ProcessEnvironment& environment;
-  SerialFactory& serial;
 };
 
 // The real backends of this system.
