@@ -43,10 +43,16 @@ int FakeClock::Waiters() const {
   return waiters_;
 }
 
-bool FakeClock::WaitForWaiters(int count, int realTimeoutMs) {
+std::uint64_t FakeClock::WaitsBegun() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return waitsBegun_;
+}
+
+bool FakeClock::WaitForWaiters(int count, std::uint64_t begunAtLeast, int realTimeoutMs) {
   std::unique_lock<std::mutex> lock(lock_);
-  return changed_.wait_for(lock, std::chrono::milliseconds(realTimeoutMs),
-                           [&] { return waiters_ >= count; });
+  return changed_.wait_for(lock, std::chrono::milliseconds(realTimeoutMs), [&] {
+    return waiters_ >= count && waitsBegun_ >= begunAtLeast;
+  });
 }
 
 int FakeClock::WaitAny(std::initializer_list<platform::Event*> events, int timeoutMs) {
@@ -65,6 +71,7 @@ int FakeClock::WaitAny(std::initializer_list<platform::Event*> events, int timeo
       return platform::kWaitTimeout;
     }
     ++waiters_;
+    ++waitsBegun_;
     changed_.notify_all();
   }
   for (;;) {
@@ -77,6 +84,23 @@ int FakeClock::WaitAny(std::initializer_list<platform::Event*> events, int timeo
   --waiters_;
   changed_.notify_all();
   return signalled;
+}
+
+}  // namespace vstest
+
+namespace vstest {
+
+ClockPump::ClockPump(FakeClock& clock, int stepMs)
+    : thread_([this, &clock, stepMs] {
+        while (!stop_) {
+          clock.AdvanceMs(stepMs);
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+      }) {}
+
+ClockPump::~ClockPump() {
+  stop_ = true;
+  thread_.join();
 }
 
 }  // namespace vstest

@@ -29,8 +29,11 @@ class FakeClock : public platform::Clock {
   void SetAutoAdvance(bool on);
   // Threads blocked in WaitAny right now.
   int Waiters() const;
-  // Blocks (real time, at most realTimeoutMs) until at least count threads wait; false if not.
-  bool WaitForWaiters(int count, int realTimeoutMs = 10000);
+  // Blocking waits begun so far (a mark to tell new waits from old ones).
+  std::uint64_t WaitsBegun() const;
+  // Blocks (real time, at most realTimeoutMs) until at least count threads wait and at least
+  // begunAtLeast blocking waits have begun in all; false if not.
+  bool WaitForWaiters(int count, std::uint64_t begunAtLeast = 0, int realTimeoutMs = 10000);
 
  private:
   mutable std::mutex lock_;
@@ -39,6 +42,29 @@ class FakeClock : public platform::Clock {
   std::int64_t elapsedMs_ = 0;
   bool autoAdvance_ = false;
   int waiters_ = 0;
+  std::uint64_t waitsBegun_ = 0;
+};
+
+}  // namespace vstest
+
+#include <atomic>
+#include <thread>
+
+namespace vstest {
+
+// Moves a fake clock forward by stepMs every real millisecond while it exists: for scenes in
+// which threads wait out each other's time-outs (a stop that waits for a worker that waits for
+// a frame), so that the order of the waits, not the machine's speed, decides the outcome.
+class ClockPump {
+ public:
+  explicit ClockPump(FakeClock& clock, int stepMs = 50);
+  ~ClockPump();
+  ClockPump(const ClockPump&) = delete;
+  ClockPump& operator=(const ClockPump&) = delete;
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
 };
 
 }  // namespace vstest

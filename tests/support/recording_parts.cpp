@@ -66,9 +66,15 @@ void FakeLink::HangInReceive() { hang_ = true; }
 
 void FakeLink::ReleaseReceive() { release_.Set(); }
 
+bool FakeLink::WaitForHang(int realTimeoutMs) {
+  platform::Event* list[] = {&hanging_};
+  return platform::WaitForAny(list, 1, realTimeoutMs) == 0;
+}
+
 int FakeLink::ReceiveStatus() {
   ++receiveCalls_;
   if (hang_) {
+    hanging_.Set();
     // Bounded even if a test forgets to release it.
     platform::Event* list[] = {&release_};
     platform::WaitForAny(list, 1, 60000);

@@ -37,6 +37,8 @@ class FakeLink : public wardend::Link {
   // Makes ReceiveStatus block (real time) until ReleaseReceive: a worker that will not stop.
   void HangInReceive();
   void ReleaseReceive();
+  // Blocks (real time, bounded) until a ReceiveStatus hangs; false on time-out.
+  bool WaitForHang(int realTimeoutMs = 10000);
   int ReceiveCalls() const { return receiveCalls_; }
 
   std::atomic<int> loadIniResult{1};
@@ -54,6 +56,7 @@ class FakeLink : public wardend::Link {
   platform::Event closed_{platform::EventReset::Manual};
   std::atomic<bool> hang_{false};
   platform::Event release_{platform::EventReset::Manual};
+  platform::Event hanging_{platform::EventReset::Manual};
   std::atomic<int> receiveCalls_{0};
 };
 

@@ -104,6 +104,7 @@ void ServiceApp::StartWorker(platform::Thread& thread, platform::Event& finished
     thread.Release();
   }
   finished.Reset();
+  (&thread == &supervisionThread_ ? supervisionStarted_ : pollStarted_) = true;
   // A thread that cannot be created leaves the service running without it, unreported.
   if (!thread.Start([this, body, &finished] {
         (this->*body)();
@@ -259,6 +260,11 @@ bool ServiceApp::WorkersRunning() const {
     return thread.Exists() && !IsSet(finished);
   };
   return running(supervisionThread_, supervisionFinished_) || running(pollThread_, pollFinished_);
+}
+
+bool ServiceApp::AllWorkersEnded() const {
+  return (!supervisionStarted_ || IsSet(supervisionFinished_)) &&
+         (!pollStarted_ || IsSet(pollFinished_));
 }
 
 }  // namespace wardend

@@ -77,6 +77,9 @@ class ServiceApp {
   bool WorkersRunning() const;
   // True once a worker that would not stop was detached.
   bool WorkerDetached() const { return workerDetached_; }
+  // True when every worker thread ever started has returned, detached ones included; after
+  // that no worker touches the app any more.
+  bool AllWorkersEnded() const;
 
   // Opens the link and the UDP server; returns the new powerState (3 up, 1 not).
   int OpenLink();
@@ -140,6 +143,8 @@ class ServiceApp {
   // Set by a worker as the last thing it does, so that stopping it waits through the clock.
   platform::Event supervisionFinished_{platform::EventReset::Manual};
   platform::Event pollFinished_{platform::EventReset::Manual};
+  std::atomic<bool> supervisionStarted_{false};
+  std::atomic<bool> pollStarted_{false};
   std::atomic<bool> socketsStarted_{false};
   std::atomic<bool> workerDetached_{false};
 };
