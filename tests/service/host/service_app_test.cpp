@@ -113,8 +113,8 @@ TEST_F(ServiceAppTest, StartUpRunsEveryStepInOrder) {
   EXPECT_EQ(60, c.pollPeriod);
   EXPECT_EQ(0, c.alarmActive);
   EXPECT_EQ(150, c.linkKind);
-  EXPECT_EQ(fake.clock.Now(), app->startTime);
-  EXPECT_EQ(fake.clock.Now(), c.schedStart);
+  EXPECT_EQ(vstest::FakeClock::kDefaultStart, app->startTime);
+  EXPECT_EQ(vstest::FakeClock::kDefaultStart, c.schedStart);
   EXPECT_EQ(Companion(), c.companionPath);
   EXPECT_EQ("WindowsXP", c.osName);
   EXPECT_EQ(1, fake.sockets.Startups());
@@ -337,7 +337,8 @@ TEST_F(ServiceAppTest, SupervisionLoopPeriodicWorkRequestsAndPeriodChanges) {
   EXPECT_EQ((Calls{"link.SelfTestDue", "link.Periodic", "link.RequestStatus"}),
             parts.log.CallsFrom(mark));
 
-  // In the final phase and the late shutdown states nothing is sent to the UPS.
+  // In the final phase and the late shutdown states supervision sends nothing to the UPS
+  // (the poll thread goes on with its passes).
   for (int state : {-1, 25, 26, 99}) {
     if (state == -1) {
       app->finalPhase = 1;
@@ -347,7 +348,9 @@ TEST_F(ServiceAppTest, SupervisionLoopPeriodicWorkRequestsAndPeriodChanges) {
     }
     mark = parts.log.Size();
     Advance(5000, 2);
-    EXPECT_EQ(Calls{}, parts.log.CallsFrom(mark)) << state;
+    for (const std::string& call : parts.log.CallsFrom(mark)) {
+      EXPECT_NE(0u, call.find("link.")) << state << ": " << call;
+    }
   }
 }
 

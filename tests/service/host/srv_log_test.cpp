@@ -32,10 +32,10 @@ class SrvLogTest : public ::testing::Test {
 TEST_F(SrvLogTest, LineFormatIsMonthDayYearThenTime) {
   log.SetSwitch(1);
   log.Write("UPS：UP応答 あり");
-  clock.AdvanceMs((365LL * 86400 + 9 * 3600 + 50 * 60 + 50) * 1000);  // 2008-01-02 13:54:55
+  clock.AdvanceMs((365LL * 86400 + 9 * 3600 + 50 * 60 + 50) * 1000);  // 2008-01-02 12:54:55
   log.WriteError("BrennUdp：CreateThread(Error[", 1450, "])");
   EXPECT_EQ((std::vector<std::string>{"01/02/07 03:04:05 UPS：UP応答 あり",
-                                      "01/02/08 13:54:55 BrennUdp：CreateThread(Error[1450])"}),
+                                      "01/02/08 12:54:55 BrennUdp：CreateThread(Error[1450])"}),
             vstest::FileLines(dir.File("srvlog.log")));
 }
 
@@ -61,8 +61,8 @@ TEST_F(SrvLogTest, AFileThatDoesNotOpenIsPassedOver) {
 
 TEST_F(SrvLogTest, LongLinesAreCutWithinTheLineBufferWithoutSplittingACharacter) {
   log.SetSwitch(1);
-  // One single-byte character first, so that a cut at 255 bytes would split a double-byte one.
-  std::string text = "A";
+  // Two single-byte characters first, so that a cut at 255 bytes would split a double-byte one.
+  std::string text = "AB";
   for (int i = 0; i < 200; ++i) text += "あ";
   log.Write(text);
   log.Format("%s%s", text.c_str(), text.c_str());
@@ -70,7 +70,7 @@ TEST_F(SrvLogTest, LongLinesAreCutWithinTheLineBufferWithoutSplittingACharacter)
   ASSERT_EQ(2u, lines.size());
   for (const std::string& line : lines) {
     const std::string written = line.substr(18);
-    EXPECT_EQ(text.substr(0, 255 - 1), written);  // 127 whole characters after "A"
+    EXPECT_EQ(text.substr(0, 254), written);  // "AB" and 126 whole characters
   }
 }
 
