@@ -33,7 +33,11 @@ bool IsSet(const platform::Event& event) {
 
 ServiceApp::ServiceApp(const platform::Platform& platform, SrvLog& srvLog,
                        const PartsFactory& makeParts)
-    : context_(std::make_unique<ServiceContext>()), platform_(platform), srvLog_(srvLog) {
+    : supervisionThread_(std::make_unique<platform::Thread>()),
+      pollThread_(std::make_unique<platform::Thread>()),
+      context_(std::make_unique<ServiceContext>()),
+      platform_(platform),
+      srvLog_(srvLog) {
   context_->udpInitFailed = 0;
   ServiceParts parts = makeParts(*this);
   timer_ = std::move(parts.timer);
@@ -77,10 +81,10 @@ void ServiceApp::StartupThread() {
   ReplaceLink();
   context_->powerState = 1;
 
-  if (!supervisionThread_.Running()) {
+  if (!supervisionThread_->Running()) {
     StartWorker(supervisionThread_, supervisionFinished_, &ServiceApp::SupervisionThread);
   }
-  if (!pollThread_.Running()) {
+  if (!pollThread_->Running()) {
     StartWorker(pollThread_, pollFinished_, &ServiceApp::PollThread);
   }
 }
@@ -96,17 +100,17 @@ void ServiceApp::ReplaceLink() {
   linkView_ = link_.get();
 }
 
-void ServiceApp::StartWorker(platform::Thread& thread, platform::Event& finished,
-                             void (ServiceApp::*body)()) {
+void ServiceApp::StartWorker(std::unique_ptr<platform::Thread>& thread,
+                             platform::Event& finished, void (ServiceApp::*body)()) {
   // A worker that ended on its own (supervision after a settings failure) is reaped first.
-  if (thread.Exists()) {
-    thread.Join(kStopWaitMs);
-    thread.Release();
+  if (thread->Exists()) {
+    thread->Join(kStopWaitMs);
+    thread->Release();
   }
   finished.Reset();
   (&thread == &supervisionThread_ ? supervisionStarted_ : pollStarted_) = true;
   // A thread that cannot be created leaves the service running without it, unreported.
-  if (!thread.Start([this, body, &finished] {
+  if (!thread->Start([this, body, &finished] {
         (this->*body)();
         finished.Set();
       })) {
@@ -217,7 +221,7 @@ void ServiceApp::PollThread() {
   }
 }
 
-void ServiceApp::StopWorker(platform::Thread& thread, platform::Event& stop,
+void ServiceApp::StopWorker(std::unique_ptr<platform::Thread>& thread, platform::Event& stop,
                             platform::Event& finished, const char* name) {
   for (int attempt = 0; attempt < kStopAttempts && !IsSet(finished); ++attempt) {
     stop.Set();
@@ -225,14 +229,16 @@ void ServiceApp::StopWorker(platform::Thread& thread, platform::Event& stop,
   }
   if (IsSet(finished)) {
     // The body has returned; only the thread's own exit remains.
-    thread.Join(kStopWaitMs);
-    thread.Release();
+    thread->Join(kStopWaitMs);
+    thread->Release();
     return;
   }
   srvLog_.Format("サービス終了：%sが終了しません（切り離します）", name);
   workerDetached_ = true;
-  // No thread is ever killed: one that still runs is detached and the process end reclaims it.
-  thread.Release();
+  // No thread is ever killed: one that still runs is detached, set aside unwaited, and the end
+  // of the process reclaims it.
+  setAside_.push_back(std::move(thread));
+  thread = std::make_unique<platform::Thread>();
 }
 
 void ServiceApp::StopSequence() {
@@ -240,11 +246,11 @@ void ServiceApp::StopSequence() {
   udpServer_->StopUdpServer();
   supervisionStop_.Set();
   pollStop_.Set();
-  if (supervisionThread_.Exists()) {
+  if (supervisionThread_->Exists()) {
     events_->RaiseEvent(201);
     StopWorker(supervisionThread_, supervisionStop_, supervisionFinished_, "SupervisionThread");
   }
-  if (pollThread_.Exists()) StopWorker(pollThread_, pollStop_, pollFinished_, "PollThread");
+  if (pollThread_->Exists()) StopWorker(pollThread_, pollStop_, pollFinished_, "PollThread");
   if (context_->MessengerService >= 1) messenger_->StopMessenger();
   // A detached worker may still be inside the link: it stays until the process ends.
   if (link_ && !workerDetached_) {
@@ -259,7 +265,8 @@ bool ServiceApp::WorkersRunning() const {
   auto running = [](const platform::Thread& thread, const platform::Event& finished) {
     return thread.Exists() && !IsSet(finished);
   };
-  return running(supervisionThread_, supervisionFinished_) || running(pollThread_, pollFinished_);
+  return running(*supervisionThread_, supervisionFinished_) ||
+         running(*pollThread_, pollFinished_);
 }
 
 bool ServiceApp::AllWorkersEnded() const {

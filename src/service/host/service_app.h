@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/event.h"
 #include "platform/os_version.h"
@@ -102,14 +103,15 @@ class ServiceApp {
   void SupervisionThread();
   void PollThread();
   bool LoadSettings();
-  void StartWorker(platform::Thread& thread, platform::Event& finished, void (ServiceApp::*body)());
-  void StopWorker(platform::Thread& thread, platform::Event& stop, platform::Event& finished,
-                  const char* name);
+  void StartWorker(std::unique_ptr<platform::Thread>& thread, platform::Event& finished,
+                   void (ServiceApp::*body)());
+  void StopWorker(std::unique_ptr<platform::Thread>& thread, platform::Event& stop,
+                  platform::Event& finished, const char* name);
   void ReplaceLink();
 
   // --- Fields of the service application, in the order the service keeps them ---------------
-  platform::Thread supervisionThread_;
-  platform::Thread pollThread_;
+  std::unique_ptr<platform::Thread> supervisionThread_;
+  std::unique_ptr<platform::Thread> pollThread_;
   platform::Event supervisionStop_{platform::EventReset::Auto};
   platform::Event pollStop_{platform::EventReset::Auto};
   std::unique_ptr<ServiceContext> context_;
@@ -143,6 +145,8 @@ class ServiceApp {
   // Set by a worker as the last thing it does, so that stopping it waits through the clock.
   platform::Event supervisionFinished_{platform::EventReset::Manual};
   platform::Event pollFinished_{platform::EventReset::Manual};
+  // Workers that would not stop, set aside unwaited; the app's end reaps them once they ended.
+  std::vector<std::unique_ptr<platform::Thread>> setAside_;
   std::atomic<bool> supervisionStarted_{false};
   std::atomic<bool> pollStarted_{false};
   std::atomic<bool> socketsStarted_{false};

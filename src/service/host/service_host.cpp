@@ -7,7 +7,10 @@ namespace wardend {
 
 ServiceHost::ServiceHost(platform::ServiceControl& control, platform::Clock& clock,
                          ServiceApp& app)
-    : control_(control), clock_(clock), app_(app) {}
+    : control_(control),
+      clock_(clock),
+      app_(app),
+      startupThread_(std::make_unique<platform::Thread>()) {}
 
 ServiceHost::~ServiceHost() = default;
 
@@ -75,15 +78,16 @@ void ServiceHost::WaitForStartup() {
   // whether there are workers to stop, so that none appears after the stop.
   for (int attempt = 0; attempt < ServiceApp::kStopAttempts; ++attempt) {
     if (clock_.WaitAny({&startupFinished_}, ServiceApp::kStopWaitMs) == 0) {
-      startupThread_.Join(ServiceApp::kStopWaitMs);
-      startupThread_.Release();
+      startupThread_->Join(ServiceApp::kStopWaitMs);
+      startupThread_->Release();
       return;
     }
   }
   app_.srvLog().Write("サービス終了：StartupThreadが終了しません（切り離します）");
   startupDetached_ = true;
-  // No thread is ever killed: a start-up that still runs is detached.
-  startupThread_.Release();
+  // No thread is ever killed: a start-up that still runs is detached and set aside unwaited.
+  setAside_ = std::move(startupThread_);
+  startupThread_ = std::make_unique<platform::Thread>();
 }
 
 void ServiceHost::ServiceMain() {
@@ -107,7 +111,7 @@ void ServiceHost::ServiceMain() {
   if (stopEvent_) {
     ReportStatus(platform::kServiceStartPending, 0, 2, kWaitHintMs);
     int error = 0;
-    if (startupThread_.Start(
+    if (startupThread_->Start(
             [this] {
               app_.StartupThread();
               startupFinished_.Set();

@@ -57,8 +57,10 @@ class ServiceHost {
   std::unique_ptr<platform::Event> stopEvent_;
   bool stopRequested_ = false;  // a stop that came before the event existed
 
-  platform::Thread startupThread_;
   platform::Event startupFinished_{platform::EventReset::Manual};
+  std::unique_ptr<platform::Thread> startupThread_;
+  // A start-up sequence that would not end, set aside unwaited (reaped at the host's end).
+  std::unique_ptr<platform::Thread> setAside_;
   bool startupDetached_ = false;
 };
 
