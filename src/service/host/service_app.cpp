@@ -235,8 +235,7 @@ void ServiceApp::StopWorker(std::unique_ptr<platform::Thread>& thread, platform:
   }
   srvLog_.Format("サービス終了：%sが終了しません（切り離します）", name);
   workerDetached_ = true;
-  // No thread is ever killed: one that still runs is detached, set aside unwaited, and the end
-  // of the process reclaims it.
+  // No thread is ever killed: one still running is detached (set aside, never waited for).
   setAside_.push_back(std::move(thread));
   thread = std::make_unique<platform::Thread>();
 }

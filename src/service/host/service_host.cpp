@@ -85,7 +85,7 @@ void ServiceHost::WaitForStartup() {
   }
   app_.srvLog().Write("サービス終了：StartupThreadが終了しません（切り離します）");
   startupDetached_ = true;
-  // No thread is ever killed: a start-up that still runs is detached and set aside unwaited.
+  // No thread is ever killed: a start-up still running is detached (set aside, never waited for).
   setAside_ = std::move(startupThread_);
   startupThread_ = std::make_unique<platform::Thread>();
 }
