@@ -20,13 +20,15 @@ run_preset asan
 setarch "$(uname -m)" -R true 2>/dev/null && tsan_wrap=(setarch "$(uname -m)" -R) || tsan_wrap=()
 echo "=== tsan ==="
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan -j "$jobs"
+# The build lists the tests by running them, so it needs the same layout.
+"${tsan_wrap[@]}" cmake --build --preset tsan -j "$jobs"
 "${tsan_wrap[@]}" ctest --preset tsan -j "$jobs"
 
 # One Wine server for the whole Windows run, so each test does not pay its start-up.
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"  # the server refuses to start for a prefix folder that does not exist
 wineserver -p
-wine wineboot -i >/dev/null 2>&1 || true
 trap 'wineserver -k || true' EXIT
+wine wineboot -i >/dev/null 2>&1 || true
 run_preset mingw

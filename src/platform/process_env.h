@@ -9,7 +9,8 @@ class ProcessEnvironment {
  public:
   virtual ~ProcessEnvironment() = default;
   virtual bool IsSet(const std::string& name) = 0;
-  // putenv of "NAME=value".
+  // putenv of "NAME=value" (the string is copied and kept as long as the process needs it);
+  // anything without a name and "=" is ignored.
   virtual void Put(const std::string& assignment) = 0;
   // setlocale(LC_ALL, name); false when the locale is not known.
   virtual bool SetLocale(const std::string& name) = 0;

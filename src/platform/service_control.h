@@ -38,9 +38,12 @@ class ServiceControl {
  public:
   virtual ~ServiceControl() = default;
   // RegisterServiceCtrlHandlerA: handler receives every control code. False on failure.
+  // Linux: SIGTERM and SIGINT call handler with kControlStop on a watcher thread (never in
+  // signal context); the watcher ends when RunServiceDispatcher's serviceMain returns.
   virtual bool RegisterHandler(const std::string& serviceName,
                                std::function<void(int control)> handler) = 0;
-  // SetServiceStatus with SERVICE_WIN32_OWN_PROCESS.
+  // SetServiceStatus with SERVICE_WIN32_OWN_PROCESS. Linux: RUNNING sends "READY=1" and
+  // STOP_PENDING "STOPPING=1" to NOTIFY_SOCKET when it is set; false when that send fails.
   virtual bool ReportStatus(const ServiceStatus& status) = 0;
 };
 

@@ -1,5 +1,7 @@
 // One implementation for both systems (std::thread; the posix thread model of mingw-w64 on
-// Windows). Finishing is published under a lock so that a bounded join can wait for it.
+// Windows). Finishing is published under a lock so that a bounded join can wait for it; the
+// state shared with the thread is reference-counted, so a released (detached) thread keeps it
+// alive exactly as long as it runs.
 #include "platform/thread.h"
 
 #include <cerrno>
@@ -11,11 +13,19 @@
 
 namespace platform {
 
-struct Thread::Impl {
-  std::thread thread;
+namespace {
+
+struct Finish {
   std::mutex lock;
   std::condition_variable finished;
   bool done = false;
+};
+
+}  // namespace
+
+struct Thread::Impl {
+  std::thread thread;
+  std::shared_ptr<Finish> finish = std::make_shared<Finish>();
 };
 
 Thread::Thread() = default;
@@ -28,13 +38,12 @@ bool Thread::Start(std::function<void()> body, int* error) {
     return false;
   }
   auto impl = std::make_unique<Impl>();
-  Impl* state = impl.get();
   try {
-    impl->thread = std::thread([state, body = std::move(body)]() {
+    impl->thread = std::thread([finish = impl->finish, body = std::move(body)]() {
       body();
-      std::lock_guard<std::mutex> guard(state->lock);
-      state->done = true;
-      state->finished.notify_all();
+      std::lock_guard<std::mutex> guard(finish->lock);
+      finish->done = true;
+      finish->finished.notify_all();
     });
   } catch (const std::system_error& e) {
     if (error) *error = e.code().value();
@@ -46,20 +55,21 @@ bool Thread::Start(std::function<void()> body, int* error) {
 
 bool Thread::Running() const {
   if (!impl_) return false;
-  std::lock_guard<std::mutex> guard(impl_->lock);
-  return !impl_->done;
+  std::lock_guard<std::mutex> guard(impl_->finish->lock);
+  return !impl_->finish->done;
 }
 
 bool Thread::Exists() const { return impl_ != nullptr; }
 
 bool Thread::Join(int timeoutMs) {
   if (!impl_) return true;
+  Finish& finish = *impl_->finish;
   {
-    std::unique_lock<std::mutex> lock(impl_->lock);
+    std::unique_lock<std::mutex> lock(finish.lock);
     if (timeoutMs < 0) {
-      impl_->finished.wait(lock, [this] { return impl_->done; });
-    } else if (!impl_->finished.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                         [this] { return impl_->done; })) {
+      finish.finished.wait(lock, [&finish] { return finish.done; });
+    } else if (!finish.finished.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                         [&finish] { return finish.done; })) {
       return false;
     }
   }
@@ -71,13 +81,11 @@ void Thread::Release() {
   if (!impl_) return;
   if (impl_->thread.joinable()) {
     if (Running()) {
-      // A thread that would not stop: it keeps its state alive until it ends, and the end of
-      // the process reclaims it.
+      // A thread that would not stop: it runs on alone, and the end of the process reclaims it.
       impl_->thread.detach();
-      impl_.release();
-      return;
+    } else {
+      impl_->thread.join();
     }
-    impl_->thread.join();
   }
   impl_.reset();
 }

@@ -196,9 +196,10 @@ bool ProfileWriteString(const std::string& section, const std::string& key,
   std::size_t valueStart = 0;
   while (valueStart < value.size() && posix::IsProfileBlank(value[valueStart])) ++valueStart;
   const std::string newValue = value.substr(valueStart);
-  // A line break would split the entry and plant lines of its own in the file.
+  // A line break would split the entry and plant lines of its own in the file; an "=" in the
+  // key would be read back as another key ('=' is never a CP932 trail byte).
   if (keyName.empty() || HasLineBreak(sectionName) || HasLineBreak(keyName) ||
-      HasLineBreak(newValue) || sectionName.find(']') != std::string::npos) {
+      HasLineBreak(newValue) || keyName.find('=') != std::string::npos) {
     return false;
   }
 

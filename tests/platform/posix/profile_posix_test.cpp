@@ -65,7 +65,7 @@ TEST(ProfilePosix, AnEntryWithoutValueGetsOne) {
   EXPECT_EQ(ReadBytes(path), "[a]\n  flag=on  \nk=1\n");
 }
 
-TEST(ProfilePosix, LineBreaksAreRefused) {
+TEST(ProfilePosix, NamesAndValuesThatWouldPlantLinesAreRefused) {
   TempDir dir;
   const std::string path = dir.File("a.ini");
   ASSERT_TRUE(WriteBytes(path, "[a]\r\nk=1\r\n"));
@@ -73,6 +73,7 @@ TEST(ProfilePosix, LineBreaksAreRefused) {
   EXPECT_FALSE(platform::ProfileWriteString("a", "k\nx", "2", path));
   EXPECT_FALSE(platform::ProfileWriteString("a]\n[b", "k", "2", path));
   EXPECT_FALSE(platform::ProfileWriteString("a", "", "2", path));
+  EXPECT_FALSE(platform::ProfileWriteString("a", "k=x", "2", path));
   EXPECT_EQ(ReadBytes(path), "[a]\r\nk=1\r\n");
 }
 
@@ -84,6 +85,10 @@ TEST(ProfilePosix, FullWidthLettersFoldAndTrailBytesAreNotBrackets) {
   EXPECT_EQ(platform::ProfileGetInt("予定ゾ", "ａｂｃ", 0, path), 1);
   // "[ゾ" has no closing bracket: it is an entry of the section above, not a header.
   EXPECT_EQ(platform::ProfileGetInt("予定ゾ", "x", 0, path), 2);
+  ASSERT_TRUE(platform::ProfileWriteString("予定ゾ", "y", "3", path));
+  ASSERT_TRUE(platform::ProfileWriteString("ゾ", "z", "4", path));
+  EXPECT_EQ(platform::ProfileGetInt("予定ゾ", "y", 0, path), 3);
+  EXPECT_EQ(platform::ProfileGetInt("ゾ", "z", 0, path), 4);
 }
 
 TEST(ProfilePosix, WriteKeepsLinkAndPermissions) {
