@@ -1,0 +1,159 @@
+#include "service/config/common_settings.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "service/host/service_context.h"
+#include "service/host/srv_log.h"
+
+namespace wardend {
+
+namespace {
+
+constexpr char kSection[] = "upstab";
+// Strings are read as into the 128-byte buffers of the settings.
+constexpr std::size_t kStringBuffer = 128;
+// A default no value in a file can hold: tells a missing key from an empty one.
+constexpr char kAbsent[] = "\x7f";
+
+int GetInt(const ServiceContext& context, const char* key, int def) {
+  return platform::ProfileGetInt(kSection, key, def, context.upstabPath);
+}
+
+std::string GetString(const ServiceContext& context, const char* key, const char* def) {
+  return platform::ProfileGetString(kSection, key, def, context.upstabPath, kStringBuffer);
+}
+
+// A UDP port: 0 and anything above 65535 taken as unsigned (so every negative value too) give
+// the default.
+int PortOrDefault(int value, int def) {
+  const unsigned port = static_cast<unsigned>(value);
+  return (port == 0 || port > 65535u) ? def : value;
+}
+
+// putofftime: an optional "+" (the plus flag), then a decimal number kept in 60..99999.
+void ReadPutOffTime(ServiceContext& context) {
+  const std::string value = GetString(context, "putofftime", kAbsent);
+  if (value == kAbsent) {
+    context.putofftime = 60;
+    return;
+  }
+  const char* digits = value.c_str();
+  if (*digits == '+') {
+    context.putoffPlus = 1;
+    ++digits;
+  } else {
+    context.putoffPlus = 0;
+  }
+  // strtol saturates instead of overflowing; the range check below takes care of the rest.
+  long number = std::strtol(digits, nullptr, 10);
+  if (number < 60) number = 60;
+  if (number > 99999) number = 99999;
+  context.putofftime = static_cast<int>(number);
+}
+
+}  // namespace
+
+int ReadCommonSettings(ServiceContext& context, SrvLog& srvLog) {
+  const struct {
+    const std::string& path;
+    const char* failure;
+  } files[] = {
+      {context.upstabPath, "upstab.iniオープンエラー"},
+      {context.msgPath, "msg.iniオープンエラー"},
+      {context.upsrcPath, "upsrc.iniオープンエラー"},
+      {context.schedPath, "sched.iniオープンエラー"},
+  };
+  for (const auto& file : files) {
+    if (!platform::CanOpenForReadDenyWrite(file.path)) {
+      srvLog.Write(file.failure);
+      return 0;
+    }
+  }
+
+  const int upsname = GetInt(context, "upsname", 999999);
+  if (upsname == 999999) {
+    srvLog.Write("UPS番号が取得できません");
+    return 0;
+  }
+  context.upsname = upsname;
+
+  int logsize = GetInt(context, "logsize", 64);
+  if (logsize < 0) logsize = 64;
+  if (logsize > kMaxLogSize) {
+    // The status record that logsize sizes holds 128 bytes; a larger value would read past it.
+    srvLog.Format("readIni_commonData：logsize[%d]は%dバイトに制限します", logsize, kMaxLogSize);
+    logsize = kMaxLogSize;
+  }
+  context.logsize = logsize;
+
+  int udpMessage = GetInt(context, "UdpMessageService", 0);
+  if (udpMessage < 0 || udpMessage > 2) udpMessage = 0;
+  context.UdpMessageService = udpMessage;
+
+  int enableTimer = GetInt(context, "enabletimer", 1);
+  if (enableTimer < 0 || enableTimer > 1) enableTimer = 1;
+  context.enabletimer = enableTimer;
+
+  context.upsport = PortOrDefault(GetInt(context, "upsport", 12000), 12000);
+  context.xupsport = PortOrDefault(GetInt(context, "xupsport", 12010), 12010);
+
+  int srvType = GetInt(context, "SrvType", 0);
+  if (srvType < 0) srvType = 0;
+  context.SrvType = srvType;
+
+  std::string history = GetString(context, "history", "1month");
+  if (history.empty()) history = "1month";
+  context.SetHistory(history);
+
+  int shutdownKind = GetInt(context, "InitiateSystemShutdown", 0);
+  if (shutdownKind < 1) shutdownKind = 1;
+  context.InitiateSystemShutdown = shutdownKind;
+
+  context.mbs4waittime = GetInt(context, "mbs4waittime", 10);
+  return 1;
+}
+
+int ReadCommonData(ServiceContext& context, SrvLog& srvLog) {
+  if (platform::ProfileGetSection(kSection, context.upstabPath, kStringBuffer).empty()) {
+    srvLog.Write("readIni_commonData：upstab.iniがありません");
+    return 0;
+  }
+
+  const std::string defaultLog = platform::JoinPath(context.installDir, "upslog");
+  const std::string upslog = GetString(context, "upslog", "");
+  if (upslog.empty()) {
+    if (!platform::ProfileWriteString(kSection, "upslog", defaultLog, context.upstabPath)) {
+      srvLog.Write("readIni_commonData：upslogを書き込めません");
+    }
+    context.SetUpsLogPath(defaultLog);
+  } else if (upslog[0] == '#') {
+    context.SetUpsLogPath("");
+  } else {
+    context.SetUpsLogPath(upslog);
+  }
+
+  context.watchinterval = GetInt(context, "watchinterval", 900);
+  context.cleaninterval = GetInt(context, "cleaninterval", 86400);
+  context.untilshutdown = GetInt(context, "untilshutdown", 150);
+  context.forshutdown = GetInt(context, "forshutdown", 30);
+
+  int autoDown = GetInt(context, "upsautodown", 150);
+  if (autoDown > 9990) autoDown = 9990;
+  context.upsautodown = autoDown;
+
+  int autoReboot = GetInt(context, "autoreboot", 1);
+  if (autoReboot < 1) autoReboot = 0;
+  context.autoreboot = autoReboot;
+
+  int putOff = GetInt(context, "enableputoff", 0);
+  if (putOff != 6) putOff = 0;
+  context.enableputoff = putOff;
+
+  ReadPutOffTime(context);
+  return 1;
+}
+
+}  // namespace wardend

@@ -1,0 +1,21 @@
+// The timer thread that steps the schedule and shutdown states, cleans the UPS log and shuts
+// the operating system down at the end.
+#pragma once
+
+namespace wardend {
+
+class Link;
+class ServiceContext;
+
+class ShutdownTimerThread {
+ public:
+  virtual ~ShutdownTimerThread() = default;
+  // Keeps context and link and starts the thread unless it exists; false when it cannot start.
+  virtual bool StartTimerThread(ServiceContext* context, Link* link) = 0;
+  // Stops the thread in up to three bounded waits of 3000 ms; safe to call when not running.
+  virtual void StopTimerThread() = 0;
+  // Seconds between passes, taken only while powerState is below 20; wakes the thread.
+  virtual void SetTimerPeriod(int seconds) = 0;
+};
+
+}  // namespace wardend

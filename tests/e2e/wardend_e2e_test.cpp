@@ -1,0 +1,192 @@
+// wardend as an administrator runs it on Linux: `wardend --foreground` until SIGTERM.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void CopyExample(const vstest::TempDir& to, const std::string& name) {
+  to.Write(name, ReadFile(std::string(VS_SOURCE_DIR) + "/examples/install/" + name));
+}
+
+// One wardend process with its own environment; killed (and reaped) if a test leaves it.
+class Wardend {
+ public:
+  Wardend(const std::vector<std::string>& args, const std::string& registry,
+          const std::string& outputDir) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      const std::string entry = *e;
+      if (entry.rfind("VOLTSENTRY_REGISTRY=", 0) == 0 || entry.rfind("NOTIFY_SOCKET=", 0) == 0 ||
+          entry.rfind("TZ=", 0) == 0) {
+        continue;
+      }
+      env.push_back(entry);
+    }
+    env.push_back("VOLTSENTRY_REGISTRY=" + registry);
+    std::vector<std::string> argv{WARDEND_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    output_ = outputDir + "/wardend.out";
+    posix_spawn_file_actions_addopen(&actions, 1, output_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    std::vector<char*> cargv;
+    for (auto& a : argv) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    std::vector<char*> cenv;
+    for (auto& e : env) cenv.push_back(e.data());
+    cenv.push_back(nullptr);
+    if (posix_spawn(&pid_, WARDEND_PATH, &actions, nullptr, cargv.data(), cenv.data()) != 0) {
+      pid_ = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~Wardend() {
+    if (pid_ > 0 && !exited_) {
+      kill(pid_, SIGKILL);
+      int status;
+      waitpid(pid_, &status, 0);
+    }
+  }
+  bool Started() const { return pid_ > 0; }
+  // Waits up to ms for the process to end; true with its wait status when it did.
+  bool WaitExit(int ms, int* status) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    while (Clock::now() < deadline) {
+      const pid_t done = waitpid(pid_, status, WNOHANG);
+      if (done == pid_) {
+        exited_ = true;
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+  bool Running() {
+    int status;
+    return !WaitExit(0, &status) && waitpid(pid_, &status, WNOHANG) == 0;
+  }
+  void Terminate() { kill(pid_, SIGTERM); }
+  std::string Output() const { return ReadFile(output_); }
+
+ private:
+  pid_t pid_ = -1;
+  bool exited_ = false;
+  std::string output_;
+};
+
+// Waits up to ms until the file holds text.
+bool WaitForText(const std::string& path, const std::string& text, int ms) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+  while (Clock::now() < deadline) {
+    if (ReadFile(path).find(text) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+class WardendE2e : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : {"upstab.ini", "msg.ini", "upsrc.ini", "sched.ini"}) {
+      CopyExample(install, name);
+    }
+    scratch.Write("registry.ini", "[Software\\Quillon\\VoltSentry\\CurrentVersion]\r\nPathName=" +
+                                      install.path() + "\r\n");
+  }
+  std::string Registry() const { return scratch.File("registry.ini"); }
+  std::string SrvLog() const { return install.File("srvlog.log"); }
+  // Stops with SIGTERM and expects a clean exit within 10 s.
+  void StopCleanly(Wardend& wardend) {
+    wardend.Terminate();
+    int status = 0;
+    ASSERT_TRUE(wardend.WaitExit(10000, &status)) << "no exit within 10 s after SIGTERM";
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status << "\n" << wardend.Output();
+    EXPECT_EQ(0, WEXITSTATUS(status)) << wardend.Output();
+  }
+
+  vstest::TempDir install;
+  vstest::TempDir scratch;
+};
+
+const char kStartLine[] = "**********　デバッグログ記録開始　**********";
+
+TEST_F(WardendE2e, RunsUntilSigtermAndStopsCleanly) {
+  Wardend wardend({"--foreground"}, Registry(), scratch.path());
+  ASSERT_TRUE(wardend.Started());
+  ASSERT_TRUE(WaitForText(SrvLog(), kStartLine, 10000)) << wardend.Output();
+  // Supervision started: event 200 has been raised and the link was tried.
+  ASSERT_TRUE(WaitForText(SrvLog(), "イベント発生：メッセージNo[200]", 10000))
+      << ReadFile(SrvLog());
+  EXPECT_TRUE(wardend.Running());
+  StopCleanly(wardend);
+  const std::string log = ReadFile(SrvLog());
+  EXPECT_NE(std::string::npos, log.find("サービス終了")) << log;
+  EXPECT_NE(std::string::npos, log.find("イベント発生：メッセージNo[201]")) << log;
+  // The missing upslog key was written back with the default path.
+  EXPECT_NE(std::string::npos, ReadFile(install.File("upstab.ini")).find(
+                                   "upslog=" + install.File("upslog")));
+}
+
+TEST_F(WardendE2e, WithoutUpsnameItKeepsRunningWithoutSupervision) {
+  std::string upstab = ReadFile(install.File("upstab.ini"));
+  const std::size_t at = upstab.find("upsname=1\r\n");
+  ASSERT_NE(std::string::npos, at);
+  upstab.erase(at, std::string("upsname=1\r\n").size());
+  install.Write("upstab.ini", upstab);
+
+  Wardend wardend({"--foreground"}, Registry(), scratch.path());
+  ASSERT_TRUE(WaitForText(SrvLog(), "UPS番号が取得できません", 10000)) << ReadFile(SrvLog());
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_TRUE(wardend.Running());
+  EXPECT_EQ(std::string::npos, ReadFile(SrvLog()).find("メッセージNo[200]"));
+  StopCleanly(wardend);
+}
+
+TEST_F(WardendE2e, WithoutRegistryStandInItKeepsRunningAndSupervisesNothing) {
+  Wardend wardend({"--foreground"}, scratch.File("no-registry.ini"), scratch.path());
+  ASSERT_TRUE(wardend.Started());
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_TRUE(wardend.Running()) << wardend.Output();
+  EXPECT_FALSE(install.Exists("srvlog.log"));
+  StopCleanly(wardend);
+}
+
+TEST_F(WardendE2e, WithoutForegroundItPrintsUsageAndFails) {
+  Wardend wardend({}, Registry(), scratch.path());
+  ASSERT_TRUE(wardend.Started());
+  int status = 0;
+  ASSERT_TRUE(wardend.WaitExit(10000, &status));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_NE(0, WEXITSTATUS(status));
+  EXPECT_NE(std::string::npos, wardend.Output().find("--foreground")) << wardend.Output();
+  EXPECT_FALSE(install.Exists("srvlog.log"));
+}
+
+}  // namespace

@@ -1,0 +1,247 @@
+#include "service/config/common_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "platform/profile.h"
+#include "service/host/service_context.h"
+#include "service/host/srv_log.h"
+#include "support/fake_clock.h"
+#include "support/install_dir.h"
+#include "support/log_lines.h"
+
+namespace {
+
+using vstest::InstallDir;
+using wardend::ReadCommonData;
+using wardend::ReadCommonSettings;
+using wardend::ServiceContext;
+
+// A context and a switched-on diagnostic log inside one installation directory.
+struct Fixture {
+  explicit Fixture(const std::string& keys) : dir(keys), srvLog(clock) {
+    dir.FillPaths(context);
+    srvLog.SetSwitch(1);
+    srvLog.SetPath(dir.File("srvlog.log"));
+  }
+  std::string LogTexts() const { return vstest::SrvLogTexts(dir.File("srvlog.log")); }
+  InstallDir dir;
+  vstest::FakeClock clock;
+  wardend::SrvLog srvLog;
+  ServiceContext context;
+};
+
+TEST(ReadCommonSettings, ChecksTheFilesInOrderAndNamesTheFirstMissing) {
+  const struct {
+    const char* missing;
+    const char* line;
+  } cases[] = {
+      {"upstab.ini", "upstab.iniオープンエラー\n"},
+      {"msg.ini", "msg.iniオープンエラー\n"},
+      {"upsrc.ini", "upsrc.iniオープンエラー\n"},
+      {"sched.ini", "sched.iniオープンエラー\n"},
+  };
+  for (const auto& c : cases) {
+    Fixture f("upsname=3");
+    // Every file after the missing one is missing too: only the first is named.
+    bool gone = false;
+    for (const char* name : {"upstab.ini", "msg.ini", "upsrc.ini", "sched.ini"}) {
+      if (std::string(name) == c.missing) gone = true;
+      if (gone) std::remove(f.dir.File(name).c_str());
+    }
+    EXPECT_EQ(0, ReadCommonSettings(f.context, f.srvLog)) << c.missing;
+    EXPECT_EQ(c.line, f.LogTexts()) << c.missing;
+  }
+}
+
+TEST(ReadCommonSettings, RequiresUpsnameEvenWhenEveryOtherKeyIsPresent) {
+  Fixture f(
+      "logsize=42\nUdpMessageService=1\nenabletimer=0\nupsport=13000\nxupsport=13010\n"
+      "SrvType=1\nhistory=1year\nInitiateSystemShutdown=2\nmbs4waittime=20");
+  EXPECT_EQ(0, ReadCommonSettings(f.context, f.srvLog));
+  EXPECT_EQ("UPS番号が取得できません\n", f.LogTexts());
+  // Nothing after upsname was taken.
+  EXPECT_EQ(0, f.context.logsize);
+  EXPECT_EQ(12000, f.context.upsport);
+}
+
+TEST(ReadCommonSettings, DefaultsWhenOnlyUpsnameIsPresent) {
+  Fixture f("upsname=5");
+  ASSERT_EQ(1, ReadCommonSettings(f.context, f.srvLog));
+  EXPECT_EQ(5, f.context.upsname);
+  EXPECT_EQ(64, f.context.logsize);
+  EXPECT_EQ(0, f.context.UdpMessageService);
+  EXPECT_EQ(1, f.context.enabletimer);
+  EXPECT_EQ(12000, f.context.upsport);
+  EXPECT_EQ(12010, f.context.xupsport);
+  EXPECT_EQ(0, f.context.SrvType);
+  EXPECT_EQ("1month", f.context.History());
+  EXPECT_EQ(1, f.context.InitiateSystemShutdown);
+  EXPECT_EQ(10, f.context.mbs4waittime);
+  EXPECT_EQ("", f.LogTexts());
+}
+
+// One key written as value, and what the context holds afterwards.
+struct Correction {
+  const char* line;
+  std::function<int(const ServiceContext&)> field;
+  int expected;
+};
+
+int Field(const std::atomic<int>& value) { return value; }
+
+TEST(ReadCommonSettings, CorrectsOutOfRangeValues) {
+  const Correction cases[] = {
+      {"logsize=-1", [](const ServiceContext& c) { return Field(c.logsize); }, 64},
+      {"logsize=42", [](const ServiceContext& c) { return Field(c.logsize); }, 42},
+      {"logsize=128", [](const ServiceContext& c) { return Field(c.logsize); }, 128},
+      {"logsize=200", [](const ServiceContext& c) { return Field(c.logsize); }, 128},
+      {"UdpMessageService=-1", [](const ServiceContext& c) { return Field(c.UdpMessageService); }, 0},
+      {"UdpMessageService=3", [](const ServiceContext& c) { return Field(c.UdpMessageService); }, 0},
+      {"UdpMessageService=2", [](const ServiceContext& c) { return Field(c.UdpMessageService); }, 2},
+      {"enabletimer=0", [](const ServiceContext& c) { return Field(c.enabletimer); }, 0},
+      {"enabletimer=2", [](const ServiceContext& c) { return Field(c.enabletimer); }, 1},
+      {"enabletimer=-1", [](const ServiceContext& c) { return Field(c.enabletimer); }, 1},
+      {"upsport=0", [](const ServiceContext& c) { return Field(c.upsport); }, 12000},
+      {"upsport=65536", [](const ServiceContext& c) { return Field(c.upsport); }, 12000},
+      {"upsport=-5", [](const ServiceContext& c) { return Field(c.upsport); }, 12000},
+      {"upsport=65535", [](const ServiceContext& c) { return Field(c.upsport); }, 65535},
+      {"xupsport=0", [](const ServiceContext& c) { return Field(c.xupsport); }, 12010},
+      {"xupsport=70000", [](const ServiceContext& c) { return Field(c.xupsport); }, 12010},
+      {"xupsport=1", [](const ServiceContext& c) { return Field(c.xupsport); }, 1},
+      {"SrvType=-2", [](const ServiceContext& c) { return Field(c.SrvType); }, 0},
+      {"SrvType=3", [](const ServiceContext& c) { return Field(c.SrvType); }, 3},
+      {"InitiateSystemShutdown=0", [](const ServiceContext& c) { return Field(c.InitiateSystemShutdown); }, 1},
+      {"InitiateSystemShutdown=-3", [](const ServiceContext& c) { return Field(c.InitiateSystemShutdown); }, 1},
+      {"InitiateSystemShutdown=3", [](const ServiceContext& c) { return Field(c.InitiateSystemShutdown); }, 3},
+      {"mbs4waittime=-7", [](const ServiceContext& c) { return Field(c.mbs4waittime); }, -7},
+  };
+  for (const auto& c : cases) {
+    Fixture f(std::string("upsname=1\n") + c.line);
+    ASSERT_EQ(1, ReadCommonSettings(f.context, f.srvLog)) << c.line;
+    EXPECT_EQ(c.expected, c.field(f.context)) << c.line;
+  }
+}
+
+TEST(ReadCommonSettings, LogsizeAboveTheRecordIsCappedWithALine) {
+  Fixture f("upsname=1\nlogsize=500");
+  ASSERT_EQ(1, ReadCommonSettings(f.context, f.srvLog));
+  EXPECT_EQ(128, f.context.logsize);
+  EXPECT_EQ("readIni_commonData：logsize[500]は128バイトに制限します\n", f.LogTexts());
+}
+
+TEST(ReadCommonSettings, EmptyHistoryKeepsOneMonth) {
+  Fixture f("upsname=1\nhistory=");
+  ASSERT_EQ(1, ReadCommonSettings(f.context, f.srvLog));
+  EXPECT_EQ("1month", f.context.History());
+  Fixture g("upsname=1\nhistory=3day");
+  ASSERT_EQ(1, ReadCommonSettings(g.context, g.srvLog));
+  EXPECT_EQ("3day", g.context.History());
+}
+
+TEST(ReadCommonData, MissingOrEmptySectionFails) {
+  Fixture f("upsname=1");
+  f.dir.Write("upstab.ini", "[other]\r\nupsname=1\r\n");
+  EXPECT_EQ(0, ReadCommonData(f.context, f.srvLog));
+  f.dir.Write("upstab.ini", "[upstab]\r\n");
+  EXPECT_EQ(0, ReadCommonData(f.context, f.srvLog));
+  EXPECT_EQ(
+      "readIni_commonData：upstab.iniがありません\n"
+      "readIni_commonData：upstab.iniがありません\n",
+      f.LogTexts());
+}
+
+TEST(ReadCommonData, DefaultsAndTheWriteBackOfAMissingUpslog) {
+  Fixture f("upsname=1");
+  ASSERT_EQ(1, ReadCommonData(f.context, f.srvLog));
+  const std::string defaultLog = f.dir.File("upslog");
+  EXPECT_EQ(defaultLog, f.context.UpsLogPath());
+  // The default is now in the file, so that an administrator sees where the log goes.
+  EXPECT_EQ(defaultLog,
+            platform::ProfileGetString("upstab", "upslog", "", f.context.upstabPath, 256));
+  EXPECT_EQ(1, platform::ProfileGetInt("upstab", "upsname", 0, f.context.upstabPath));
+  EXPECT_EQ(900, f.context.watchinterval);
+  EXPECT_EQ(86400, f.context.cleaninterval);
+  EXPECT_EQ(150, f.context.untilshutdown);
+  EXPECT_EQ(30, f.context.forshutdown);
+  EXPECT_EQ(150, f.context.upsautodown);
+  EXPECT_EQ(1, f.context.autoreboot);
+  EXPECT_EQ(0, f.context.enableputoff);
+  EXPECT_EQ(60, f.context.putofftime);
+  EXPECT_EQ(0, f.context.putoffPlus);
+}
+
+TEST(ReadCommonData, UpslogValues) {
+  Fixture empty("upsname=1\nupslog=");
+  ASSERT_EQ(1, ReadCommonData(empty.context, empty.srvLog));
+  EXPECT_EQ(empty.dir.File("upslog"), empty.context.UpsLogPath());
+
+  Fixture off("upsname=1\nupslog=#" + std::string("D:\\logs\\upslog"));
+  ASSERT_EQ(1, ReadCommonData(off.context, off.srvLog));
+  EXPECT_EQ("", off.context.UpsLogPath());
+  // A disabled log is not "missing": the file keeps the administrator's value.
+  EXPECT_EQ("#D:\\logs\\upslog",
+            platform::ProfileGetString("upstab", "upslog", "", off.context.upstabPath, 256));
+
+  Fixture own("upsname=1\nupslog=/var/log/ups.bin");
+  ASSERT_EQ(1, ReadCommonData(own.context, own.srvLog));
+  EXPECT_EQ("/var/log/ups.bin", own.context.UpsLogPath());
+}
+
+TEST(ReadCommonData, CorrectsOutOfRangeValues) {
+  const Correction cases[] = {
+      {"upsautodown=10000", [](const ServiceContext& c) { return Field(c.upsautodown); }, 9990},
+      {"upsautodown=9990", [](const ServiceContext& c) { return Field(c.upsautodown); }, 9990},
+      {"upsautodown=-4", [](const ServiceContext& c) { return Field(c.upsautodown); }, -4},
+      {"autoreboot=-1", [](const ServiceContext& c) { return Field(c.autoreboot); }, 0},
+      {"autoreboot=0", [](const ServiceContext& c) { return Field(c.autoreboot); }, 0},
+      {"autoreboot=7", [](const ServiceContext& c) { return Field(c.autoreboot); }, 7},
+      {"enableputoff=5", [](const ServiceContext& c) { return Field(c.enableputoff); }, 0},
+      {"enableputoff=6", [](const ServiceContext& c) { return Field(c.enableputoff); }, 6},
+      {"watchinterval=-3", [](const ServiceContext& c) { return Field(c.watchinterval); }, -3},
+      {"cleaninterval=60", [](const ServiceContext& c) { return Field(c.cleaninterval); }, 60},
+      {"untilshutdown=0", [](const ServiceContext& c) { return Field(c.untilshutdown); }, 0},
+      {"forshutdown=45", [](const ServiceContext& c) { return Field(c.forshutdown); }, 45},
+  };
+  for (const auto& c : cases) {
+    Fixture f(std::string("upsname=1\n") + c.line);
+    ASSERT_EQ(1, ReadCommonData(f.context, f.srvLog)) << c.line;
+    EXPECT_EQ(c.expected, c.field(f.context)) << c.line;
+  }
+}
+
+TEST(ReadCommonData, PutOffTimeAndItsPlusFlag) {
+  const struct {
+    const char* line;
+    int time;
+    int plus;
+  } cases[] = {
+      {"putofftime=+30", 60, 1},      {"putofftime=200000", 99999, 0},
+      {"putofftime=+120", 120, 1},    {"putofftime=600", 600, 0},
+      {"putofftime=", 60, 0},         {"putofftime=abc", 60, 0},
+      {"putofftime=-500", 60, 0},     {"putofftime=99999999999999", 99999, 0},
+      {"putofftime=+", 60, 1},
+  };
+  for (const auto& c : cases) {
+    Fixture f(std::string("upsname=1\n") + c.line);
+    f.context.putoffPlus = 1 - c.plus;  // the read must set or clear it
+    ASSERT_EQ(1, ReadCommonData(f.context, f.srvLog)) << c.line;
+    EXPECT_EQ(c.time, f.context.putofftime) << c.line;
+    EXPECT_EQ(c.plus, f.context.putoffPlus) << c.line;
+  }
+}
+
+TEST(ReadCommonData, AbsentPutOffTimeKeepsThePlusFlag) {
+  Fixture f("upsname=1\nputofftime=+300");
+  ASSERT_EQ(1, ReadCommonData(f.context, f.srvLog));
+  EXPECT_EQ(1, f.context.putoffPlus);
+  f.dir.WriteUpstab("upsname=1\nupslog=x");
+  ASSERT_EQ(1, ReadCommonData(f.context, f.srvLog));
+  EXPECT_EQ(60, f.context.putofftime);
+  EXPECT_EQ(1, f.context.putoffPlus);
+}
+
+}  // namespace

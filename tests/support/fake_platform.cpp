@@ -1,0 +1,131 @@
+#include "support/fake_platform.h"
+
+#include <chrono>
+
+namespace vstest {
+
+namespace {
+
+class FakeKey : public platform::RegistryKey {
+ public:
+  explicit FakeKey(std::map<std::string, std::string> values) : values_(std::move(values)) {}
+  bool QueryValue(const std::string& name, std::string* value, std::size_t maxBytes) override {
+    auto it = values_.find(name);
+    if (it == values_.end()) return false;
+    *value = it->second.substr(0, maxBytes - 1);
+    return true;
+  }
+
+ private:
+  std::map<std::string, std::string> values_;
+};
+
+}  // namespace
+
+void FakeRegistry::SetValue(const std::string& key, const std::string& name,
+                            const std::string& value) {
+  std::lock_guard<std::mutex> guard(lock_);
+  keys_[key][name] = value;
+}
+
+std::unique_ptr<platform::RegistryKey> FakeRegistry::OpenLocalMachineKey(
+    const std::string& subKey) {
+  std::lock_guard<std::mutex> guard(lock_);
+  auto it = keys_.find(subKey);
+  if (it == keys_.end()) return nullptr;
+  return std::make_unique<FakeKey>(it->second);
+}
+
+bool FakeEventLog::Report(const std::string& source, int type, std::uint32_t eventId,
+                          const std::vector<std::string>& strings) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (refuse) return false;
+  entries_.push_back({source, type, eventId, strings});
+  return true;
+}
+
+std::vector<EventLogEntry> FakeEventLog::Entries() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return entries_;
+}
+
+bool FakeServiceControl::RegisterHandler(const std::string& serviceName,
+                                         std::function<void(int control)> handler) {
+  std::lock_guard<std::mutex> guard(lock_);
+  registeredName = serviceName;
+  if (!registerResult) return false;
+  handler_ = std::move(handler);
+  return true;
+}
+
+bool FakeServiceControl::ReportStatus(const platform::ServiceStatus& status) {
+  std::lock_guard<std::mutex> guard(lock_);
+  reports_.push_back(status);
+  changed_.notify_all();
+  return true;
+}
+
+void FakeServiceControl::Send(int control) {
+  std::function<void(int)> handler;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    handler = handler_;
+  }
+  if (handler) handler(control);
+}
+
+std::vector<platform::ServiceStatus> FakeServiceControl::Reports() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return reports_;
+}
+
+bool FakeServiceControl::WaitForState(int state, int realTimeoutMs) {
+  std::unique_lock<std::mutex> lock(lock_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(realTimeoutMs), [&] {
+    for (const auto& report : reports_) {
+      if (report.currentState == state) return true;
+    }
+    return false;
+  });
+}
+
+int FakeSocketLayer::Startup() {
+  std::lock_guard<std::mutex> guard(lock_);
+  ++startups_;
+  return startupError;
+}
+
+void FakeSocketLayer::Cleanup() {
+  std::lock_guard<std::mutex> guard(lock_);
+  ++cleanups_;
+}
+
+int FakeSocketLayer::Startups() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return startups_;
+}
+
+int FakeSocketLayer::Cleanups() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return cleanups_;
+}
+
+bool FakeProcessEnvironment::IsSet(const std::string& name) {
+  return variables.count(name) != 0;
+}
+
+void FakeProcessEnvironment::Put(const std::string& assignment) {
+  calls.push_back("putenv " + assignment);
+  const auto equals = assignment.find('=');
+  variables[assignment.substr(0, equals)] =
+      equals == std::string::npos ? "" : assignment.substr(equals + 1);
+}
+
+bool FakeProcessEnvironment::SetLocale(const std::string& name) {
+  calls.push_back("setlocale " + name);
+  return knownLocales.count(name) != 0;
+}
+
+void FakeProcessEnvironment::ReloadTimeZone() { calls.push_back("tzset"); }
+
+}  // namespace vstest

@@ -1,0 +1,115 @@
+// Small honest stand-ins for the platform facilities the service host uses, recording what
+// the service asked of them.
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/event_log.h"
+#include "platform/platform.h"
+#include "platform/process_env.h"
+#include "platform/registry.h"
+#include "platform/service_control.h"
+#include "platform/sockets.h"
+#include "support/fake_clock.h"
+
+namespace vstest {
+
+// Keys under HKEY_LOCAL_MACHINE with their values.
+class FakeRegistry : public platform::Registry {
+ public:
+  void SetValue(const std::string& key, const std::string& name, const std::string& value);
+  std::unique_ptr<platform::RegistryKey> OpenLocalMachineKey(const std::string& subKey) override;
+
+ private:
+  std::mutex lock_;
+  std::map<std::string, std::map<std::string, std::string>> keys_;
+};
+
+struct EventLogEntry {
+  std::string source;
+  int type;
+  std::uint32_t eventId;
+  std::vector<std::string> strings;
+};
+
+class FakeEventLog : public platform::EventLog {
+ public:
+  bool Report(const std::string& source, int type, std::uint32_t eventId,
+              const std::vector<std::string>& strings) override;
+  std::vector<EventLogEntry> Entries();
+  bool refuse = false;
+
+ private:
+  std::mutex lock_;
+  std::vector<EventLogEntry> entries_;
+};
+
+// Records every status report; Send delivers a control to the registered handler.
+class FakeServiceControl : public platform::ServiceControl {
+ public:
+  bool RegisterHandler(const std::string& serviceName,
+                       std::function<void(int control)> handler) override;
+  bool ReportStatus(const platform::ServiceStatus& status) override;
+  void Send(int control);
+  std::vector<platform::ServiceStatus> Reports();
+  // Blocks (real time, bounded) until a report of state has been made.
+  bool WaitForState(int state, int realTimeoutMs = 10000);
+
+  bool registerResult = true;
+  std::string registeredName;
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::function<void(int)> handler_;
+  std::vector<platform::ServiceStatus> reports_;
+};
+
+class FakeSocketLayer : public platform::SocketLayer {
+ public:
+  int Startup() override;
+  void Cleanup() override;
+  int startupError = 0;
+  int Startups();
+  int Cleanups();
+
+ private:
+  std::mutex lock_;
+  int startups_ = 0;
+  int cleanups_ = 0;
+};
+
+// The run-time environment: variables, the locales the system knows, and the calls made.
+class FakeProcessEnvironment : public platform::ProcessEnvironment {
+ public:
+  bool IsSet(const std::string& name) override;
+  void Put(const std::string& assignment) override;
+  bool SetLocale(const std::string& name) override;
+  void ReloadTimeZone() override;
+
+  std::map<std::string, std::string> variables;
+  std::set<std::string> knownLocales{"Japanese"};
+  std::vector<std::string> calls;  // "setlocale X", "putenv X", "tzset"
+};
+
+// One bundle of fakes and the Platform that refers to them.
+struct FakePlatform {
+  FakeClock clock;
+  FakeRegistry registry;
+  FakeEventLog eventLog;
+  FakeServiceControl serviceControl;
+  FakeSocketLayer sockets;
+  FakeProcessEnvironment environment;
+  platform::Platform Get() {
+    return platform::Platform{clock, registry, eventLog, serviceControl, sockets, environment};
+  }
+};
+
+}  // namespace vstest
