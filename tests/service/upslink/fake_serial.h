@@ -77,11 +77,12 @@ class FakeLine {
     return readable_.size();
   }
   // Blocks (bounded) until every readable byte has been read and a receive thread waits for
-  // the next character again, or the port is closed: the burst has reached the ring.
+  // the next character again: the burst has reached the ring. A port that is closed or being
+  // closed (its wait released) has nobody left to wait for.
   bool WaitIdle() {
     std::unique_lock<std::mutex> lock(lock_);
     return changed_.wait_for(lock, std::chrono::seconds(5), [this] {
-      return readable_.empty() && (waiting_ > 0 || !portOpen_);
+      return !portOpen_ || closing_ || (readable_.empty() && waiting_ > 0);
     });
   }
 
@@ -141,6 +142,7 @@ class FakeLine {
   platform::LineSettings settings_;
   platform::SerialTimeouts timeouts_;
   bool portOpen_ = false;
+  bool closing_ = false;
   int waiting_ = 0;
   std::uint64_t releases_ = 0;
 };
@@ -160,6 +162,7 @@ class FakeSerialDevice : public platform::SerialDevice {
     if (line_->openFails) return false;
     line_->openedName_ = name;
     line_->portOpen_ = true;
+    line_->closing_ = false;
     line_->settings_ = line_->driverSettings;
     return true;
   }
@@ -203,6 +206,7 @@ class FakeSerialDevice : public platform::SerialDevice {
     line_->Record("ReleaseWait");
     if (line_->releaseError) return line_->releaseError;
     ++line_->releases_;  // only a wait already pending sees this
+    line_->closing_ = true;
     line_->changed_.notify_all();
     return 0;
   }
