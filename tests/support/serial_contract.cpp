@@ -144,7 +144,7 @@ void CheckStatusTransaction(const SerialContractTarget& target) {
   const int before = JournalCount(target.journalPath, "RD");
   WriteText(*device, SerialFrame("RD"));
   // The reply arrives as a character event first, as the receive thread sees it.
-  EXPECT_EQ(0, device->WaitForCharacter());
+  EXPECT_EQ(0, device->WaitForCharacter()) << "the wait for the reply's first character";
   const std::string reply = ReadSerialFrame(*device, 3000);
   ASSERT_EQ(16u, reply.size()) << "type 4 reply: STX, '4', 12 status characters, ETX, check";
   EXPECT_TRUE(SerialFrameValid(reply));
@@ -193,7 +193,8 @@ void CheckReleaseEndsPendingWait(const SerialContractTarget& target) {
     returned = true;
   });
   platform::SystemClock().SleepMs(300);
-  EXPECT_FALSE(returned) << "the wait returned with no character on the line";
+  EXPECT_FALSE(returned) << "WaitForCharacter returned " << result
+                         << " with no character on the line";
   const std::int64_t start = NowMs();
   EXPECT_EQ(0, device->CloseWriteRequest());
   EXPECT_EQ(0, device->ReleaseWait());

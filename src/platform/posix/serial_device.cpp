@@ -126,6 +126,10 @@ class PosixSerialDevice final : public SerialDevice {
   }
 
   int CreateRequests() override {
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      writeRequest_ = readRequest_ = true;
+    }
     if (wakeRead_ < 0) {
       int fds[2];
       if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return errno;
@@ -299,10 +303,11 @@ class PosixSerialDevice final : public SerialDevice {
     }
   }
 
-  // The request events of Windows have no counterpart here; the wake-up pipe stays until the
-  // device is destroyed because the receive thread may still be polling it.
-  int CloseWriteRequest() override { return 0; }
-  int CloseReadRequest() override { return 0; }
+  // The request events of Windows have no counterpart here beyond their state (closing one
+  // that is not there fails, as CloseHandle does); the wake-up pipe stays until the device is
+  // destroyed because the receive thread may still be polling it.
+  int CloseWriteRequest() override { return CloseRequest(&writeRequest_); }
+  int CloseReadRequest() override { return CloseRequest(&readRequest_); }
 
   int ClosePort() override {
     std::unique_lock<std::mutex> guard(lock_);
@@ -346,6 +351,13 @@ class PosixSerialDevice final : public SerialDevice {
     return exclusive != 0 ? exclusive : closed;
   }
 
+  int CloseRequest(bool* created) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!*created) return EBADF;
+    *created = false;
+    return 0;
+  }
+
   // Milliseconds one byte may take, as the total read time-out of Windows; -1 without a limit.
   int ReadLimitMs() {
     std::lock_guard<std::mutex> guard(lock_);
@@ -368,6 +380,8 @@ class PosixSerialDevice final : public SerialDevice {
   int fd_ = -1;    // guarded by lock_
   int users_ = 0;  // guarded by lock_
   SerialTimeouts timeouts_;  // guarded by lock_
+  bool writeRequest_ = false;  // guarded by lock_
+  bool readRequest_ = false;   // guarded by lock_
   // Created by the first CreateRequests, before the port opens, and kept until destruction.
   std::atomic<int> wakeRead_{-1};
   std::atomic<int> wakeWrite_{-1};
