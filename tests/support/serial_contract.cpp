@@ -210,6 +210,29 @@ void CheckReleaseEndsPendingWait(const SerialContractTarget& target) {
   EXPECT_EQ(0, device->ClosePort());
 }
 
+void CheckClosePortEndsPendingWait(const SerialContractTarget& target) {
+  std::unique_ptr<SerialDevice> device;
+  ASSERT_TRUE(OpenConfigured(target, &device));
+  std::atomic<bool> returned{false};
+  std::thread waiter([&] {
+    device->WaitForCharacter();
+    returned = true;
+  });
+  platform::SystemClock().SleepMs(200);
+  // No release first: closing the port alone must end the wait and must not hang on it.
+  const std::int64_t start = NowMs();
+  EXPECT_EQ(0, device->ClosePort());
+  EXPECT_LT(NowMs() - start, 3000);
+  waiter.join();
+  EXPECT_TRUE(returned);
+  EXPECT_EQ(0, device->CloseWriteRequest());
+  EXPECT_EQ(0, device->CloseReadRequest());
+  // The same device opens the line again afterwards.
+  ASSERT_EQ(0, device->CreateRequests());
+  EXPECT_TRUE(device->OpenPort(target.portName));
+  CloseSequence(*device);
+}
+
 void CheckMissingPortFails(platform::SerialFactory& factory, const std::string& missingName) {
   std::unique_ptr<SerialDevice> device = factory.Create();
   ASSERT_EQ(0, device->CreateRequests());
@@ -219,6 +242,10 @@ void CheckMissingPortFails(platform::SerialFactory& factory, const std::string& 
   EXPECT_EQ(0, device->ReadByte(&byte));
   EXPECT_EQ(0, device->CloseWriteRequest());
   EXPECT_EQ(0, device->CloseReadRequest());
+  // Closing again finds nothing to close, and says so.
+  EXPECT_NE(0, device->CloseWriteRequest());
+  EXPECT_NE(0, device->CloseReadRequest());
+  EXPECT_NE(0, device->ClosePort());
 }
 
 }  // namespace vstest

@@ -44,6 +44,7 @@ void CheckStatusTransaction(const SerialContractTarget& target);
 void CheckControlTransaction(const SerialContractTarget& target);
 void CheckReadTimeout(const SerialContractTarget& target);
 void CheckReleaseEndsPendingWait(const SerialContractTarget& target);
+void CheckClosePortEndsPendingWait(const SerialContractTarget& target);
 void CheckMissingPortFails(platform::SerialFactory& factory, const std::string& missingName);
 
 }  // namespace vstest

@@ -34,6 +34,7 @@ TEST_F(WineSerialContract, StatusTransaction) { CheckStatusTransaction(target_);
 TEST_F(WineSerialContract, ControlTransaction) { CheckControlTransaction(target_); }
 TEST_F(WineSerialContract, ReadTimeout) { CheckReadTimeout(target_); }
 TEST_F(WineSerialContract, ReleaseEndsPendingWait) { CheckReleaseEndsPendingWait(target_); }
+TEST_F(WineSerialContract, ClosePortEndsPendingWait) { CheckClosePortEndsPendingWait(target_); }
 
 TEST(WineSerialMissing, UnmappedPortFails) {
   CheckMissingPortFails(platform::SystemSerialFactory(), "COM199");

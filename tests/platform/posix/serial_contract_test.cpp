@@ -31,6 +31,7 @@ TEST_F(SerialContract, StatusTransaction) { CheckStatusTransaction(target_); }
 TEST_F(SerialContract, ControlTransaction) { CheckControlTransaction(target_); }
 TEST_F(SerialContract, ReadTimeout) { CheckReadTimeout(target_); }
 TEST_F(SerialContract, ReleaseEndsPendingWait) { CheckReleaseEndsPendingWait(target_); }
+TEST_F(SerialContract, ClosePortEndsPendingWait) { CheckClosePortEndsPendingWait(target_); }
 
 TEST(SerialContractMissing, MissingPortFails) {
   CheckMissingPortFails(platform::SystemSerialFactory(), "/dev/no-such-serial-line");
