@@ -13,9 +13,10 @@ namespace {
 
 // Every event and every waiter share one lock, which makes waiting on several events at once
 // simple and race-free; the service has only a handful of events and waiters.
+// Never destroyed: a detached worker may still set or wait while the process exits.
 std::mutex& EventsLock() {
-  static std::mutex lock;
-  return lock;
+  static std::mutex* lock = new std::mutex;
+  return *lock;
 }
 
 }  // namespace

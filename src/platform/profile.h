@@ -9,8 +9,10 @@
 
 namespace platform {
 
-// GetPrivateProfileIntA: the leading decimal number of the value ("  -12abc" gives -12,
-// "0x10" gives 0), or def when the key or the file is missing or the value is empty.
+// GetPrivateProfileIntA: the number at the start of the value as the system converts it
+// ("-12abc" gives -12, "abc" 0; the prefixes "0x", "0o" and "0b" select hexadecimal, octal and
+// binary, so "0x10" gives 16 and "0X10" 0; 32-bit wrap-around), or def when the key or the file
+// is missing or the value is empty.
 int ProfileGetInt(const std::string& section, const std::string& key, int def,
                   const std::string& path);
 

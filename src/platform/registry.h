@@ -1,6 +1,7 @@
 // Read-only access to values under HKEY_LOCAL_MACHINE. On Linux the keys live in the registry
 // stand-in file named by VOLTSENTRY_REGISTRY (default /etc/voltsentry/registry.ini), one section
-// per key path written the Windows way.
+// per key path written the Windows way; key paths and value names ignore case, and a missing
+// file has no keys. On Windows a 64-bit build reads the native view.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +13,9 @@ namespace platform {
 class RegistryKey {
  public:
   virtual ~RegistryKey() = default;
-  // Reads value name into *value, at most maxBytes - 1 bytes (the value's type is not examined).
+  // Reads value name into *value (the value's type is not examined; the text ends at its first
+  // NUL). False when there is no such value or it does not fit in maxBytes with its terminator
+  // (ERROR_MORE_DATA), so a value is never cut or left unterminated.
   virtual bool QueryValue(const std::string& name, std::string* value, std::size_t maxBytes) = 0;
 };
 

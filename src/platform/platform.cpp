@@ -1,0 +1,10 @@
+#include "platform/platform.h"
+
+namespace platform {
+
+Platform SystemPlatform() {
+  return Platform{SystemClock(),          SystemRegistry(),    SystemEventLog(),
+                  SystemServiceControl(), SystemSocketLayer(), SystemProcessEnvironment()};
+}
+
+}  // namespace platform
