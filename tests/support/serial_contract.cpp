@@ -9,7 +9,7 @@
 
 #include "platform/clock.h"
 
-namespace vstest {
+namespace testsupport {
 
 namespace {
 
@@ -248,4 +248,4 @@ void CheckMissingPortFails(platform::SerialFactory& factory, const std::string& 
   EXPECT_NE(0, device->ClosePort());
 }
 
-}  // namespace vstest
+}  // namespace testsupport

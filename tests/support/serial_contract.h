@@ -8,7 +8,7 @@
 
 #include "platform/serial.h"
 
-namespace vstest {
+namespace testsupport {
 
 struct SerialContractTarget {
   platform::SerialFactory* factory = nullptr;
@@ -47,4 +47,4 @@ void CheckReleaseEndsPendingWait(const SerialContractTarget& target);
 void CheckClosePortEndsPendingWait(const SerialContractTarget& target);
 void CheckMissingPortFails(platform::SerialFactory& factory, const std::string& missingName);
 
-}  // namespace vstest
+}  // namespace testsupport

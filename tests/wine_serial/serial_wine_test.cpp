@@ -8,7 +8,7 @@
 
 #include "support/serial_contract.h"
 
-namespace vstest {
+namespace testsupport {
 namespace {
 
 std::string Env(const char* name) {
@@ -41,4 +41,4 @@ TEST(WineSerialMissing, UnmappedPortFails) {
 }
 
 }  // namespace
-}  // namespace vstest
+}  // namespace testsupport

@@ -11,18 +11,20 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 
 #include "platform/posix/serial_port_name.h"
+#include "platform/posix/unique_fd.h"
 #include "platform/serial.h"
 
 namespace platform {
 
 namespace {
+
+using posix::UniqueFd;
 
 // How long a wait on a hung-up line (the far end closed) pauses before it reports EIO, so that a
 // receive loop over a dead line does not spin.
@@ -118,28 +120,30 @@ int CloseDescriptor(int fd) { return ::close(fd) == 0 || errno == EINTR ? 0 : er
 
 class PosixSerialDevice final : public SerialDevice {
  public:
+  // The wake-up pipe lives as long as the device: the receive thread may still be polling it
+  // while the port closes. A failure to create it is reported by CreateRequests.
+  PosixSerialDevice() {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+      pipeError_ = errno;
+      return;
+    }
+    wakeRead_.Reset(fds[0]);
+    wakeWrite_.Reset(fds[1]);
+  }
+
   ~PosixSerialDevice() override {
-    // Nobody is left to hear of a failure here; the descriptors are gone either way.
+    // Nobody is left to hear of a failure here; the descriptor is gone either way.
     if (fd_ >= 0) static_cast<void>(ReleaseDescriptor(fd_));
-    if (wakeRead_ >= 0) static_cast<void>(CloseDescriptor(wakeRead_));
-    if (wakeWrite_ >= 0) static_cast<void>(CloseDescriptor(wakeWrite_));
   }
 
   int CreateRequests() override {
-    {
-      std::lock_guard<std::mutex> guard(lock_);
-      writeRequest_ = readRequest_ = true;
-    }
-    if (wakeRead_ < 0) {
-      int fds[2];
-      if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return errno;
-      wakeRead_ = fds[0];
-      wakeWrite_ = fds[1];
-      return 0;
-    }
-    // The pipe outlives a close (a waiter may still hold it); a new open re-arms it.
+    if (pipeError_ != 0) return pipeError_;
+    std::lock_guard<std::mutex> guard(lock_);
+    writeRequest_ = readRequest_ = true;
+    // A new open re-arms the wait released by the previous close.
     char drain[64];
-    while (::read(wakeRead_, drain, sizeof drain) > 0) {
+    while (::read(wakeRead_.Get(), drain, sizeof drain) > 0) {
     }
     return 0;
   }
@@ -223,7 +227,7 @@ class PosixSerialDevice final : public SerialDevice {
     Use use(*this);
     if (use.fd < 0) return EBADF;
     for (;;) {
-      pollfd fds[2] = {{use.fd, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+      pollfd fds[2] = {{use.fd, POLLIN, 0}, {wakeRead_.Get(), POLLIN, 0}};
       if (::poll(fds, 2, -1) < 0) {
         if (errno == EINTR) continue;
         return errno;
@@ -238,10 +242,10 @@ class PosixSerialDevice final : public SerialDevice {
   }
 
   int ReleaseWait() override {
-    if (wakeWrite_ < 0) return EBADF;
+    if (!wakeWrite_.Valid()) return pipeError_;
     const char byte = 1;
     for (;;) {
-      if (::write(wakeWrite_, &byte, 1) == 1) return 0;
+      if (::write(wakeWrite_.Get(), &byte, 1) == 1) return 0;
       if (errno == EINTR) continue;
       // A full pipe is already signalled.
       return errno == EAGAIN ? 0 : errno;
@@ -267,7 +271,7 @@ class PosixSerialDevice final : public SerialDevice {
         if (elapsed >= limitMs) return 0;
         remaining = static_cast<int>(limitMs - elapsed);
       }
-      pollfd fds[2] = {{use.fd, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+      pollfd fds[2] = {{use.fd, POLLIN, 0}, {wakeRead_.Get(), POLLIN, 0}};
       const int ready = ::poll(fds, 2, remaining);
       if (ready < 0 && errno != EINTR) return 0;
       if (ready == 0) return 0;  // time-out
@@ -293,7 +297,7 @@ class PosixSerialDevice final : public SerialDevice {
       if (n < 0 && errno == EINTR) continue;
       // Write errors are not reported to the caller; the link notices the missing reply.
       if (n < 0 && errno != EAGAIN) return;
-      pollfd fds[2] = {{use.fd, POLLOUT, 0}, {wakeRead_, POLLIN, 0}};
+      pollfd fds[2] = {{use.fd, POLLOUT, 0}, {wakeRead_.Get(), POLLIN, 0}};
       if (::poll(fds, 2, -1) < 0) {
         if (errno == EINTR) continue;
         return;
@@ -369,7 +373,7 @@ class PosixSerialDevice final : public SerialDevice {
   }
 
   void PauseOnWake(int ms) {
-    pollfd wake = {wakeRead_, POLLIN, 0};
+    pollfd wake = {wakeRead_.Get(), POLLIN, 0};
     if (::poll(&wake, 1, ms) < 0) {
       // Interrupted: the pause is only a brake, its length does not matter.
     }
@@ -382,9 +386,10 @@ class PosixSerialDevice final : public SerialDevice {
   SerialTimeouts timeouts_;  // guarded by lock_
   bool writeRequest_ = false;  // guarded by lock_
   bool readRequest_ = false;   // guarded by lock_
-  // Created by the first CreateRequests, before the port opens, and kept until destruction.
-  std::atomic<int> wakeRead_{-1};
-  std::atomic<int> wakeWrite_{-1};
+  // Set once by the constructor.
+  UniqueFd wakeRead_;
+  UniqueFd wakeWrite_;
+  int pipeError_ = 0;
 };
 
 class PosixSerialFactory final : public SerialFactory {

@@ -8,19 +8,18 @@
 // SetCommMask(h, 0) completes with ERROR_OPERATION_ABORTED (995); both mean "no byte" and
 // "released" (a wait ending without a release is a failure, whatever its code). Wine does not
 // enforce the exclusive open.
-//
-// <windows.h> directly until the project's one Windows header exists; CMake sets the lean macros.
-#include <windows.h>
-
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
 
 #include "platform/serial.h"
+#include "platform/win32/windows_support.h"
 
 namespace platform {
 
 namespace {
+
+using win32::UniqueHandle;
 
 // One slice of the wait for a pending one-byte read.
 constexpr DWORD kReadSliceMs = 10;
@@ -39,50 +38,34 @@ std::string DeviceName(const std::string& name) {
 
 int LastError() { return static_cast<int>(GetLastError()); }
 
-int CloseIfOpen(HANDLE h) {
-  if (h == nullptr || h == INVALID_HANDLE_VALUE) return ERROR_INVALID_HANDLE;
-  return CloseHandle(h) ? 0 : LastError();
-}
-
 class Win32SerialDevice final : public SerialDevice {
  public:
-  ~Win32SerialDevice() override {
-    // Nobody is left to hear of a failure here; the handles are gone either way.
-    if (port_ != INVALID_HANDLE_VALUE) static_cast<void>(CloseIfOpen(port_));
-    if (writeEvent_ != nullptr) static_cast<void>(CloseIfOpen(writeEvent_));
-    if (readEvent_ != nullptr) static_cast<void>(CloseIfOpen(readEvent_));
-    if (waitEvent_ != nullptr) static_cast<void>(CloseIfOpen(waitEvent_));
-  }
-
   int CreateRequests() override {
     std::lock_guard<std::mutex> guard(lock_);
     released_ = false;
     // The wait's own event is kept until destruction: the receive thread may still be
     // collecting a released wait while the port closes.
-    if (waitEvent_ == nullptr) {
-      waitEvent_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-      if (waitEvent_ == nullptr) return LastError();
+    if (!waitEvent_.Valid()) {
+      waitEvent_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+      if (!waitEvent_.Valid()) return LastError();
     }
-    if (writeEvent_ == nullptr) {
-      writeEvent_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-      if (writeEvent_ == nullptr) return LastError();
+    if (!writeEvent_.Valid()) {
+      writeEvent_.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+      if (!writeEvent_.Valid()) return LastError();
     }
-    if (readEvent_ == nullptr) {
-      readEvent_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-      if (readEvent_ == nullptr) return LastError();
+    if (!readEvent_.Valid()) {
+      readEvent_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+      if (!readEvent_.Valid()) return LastError();
     }
     return 0;
   }
 
   bool OpenPort(const std::string& name) override {
     std::lock_guard<std::mutex> guard(lock_);
-    if (port_ != INVALID_HANDLE_VALUE) return false;
-    const HANDLE port =
-        CreateFileA(DeviceName(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
-    if (port == INVALID_HANDLE_VALUE) return false;
-    port_ = port;
-    return true;
+    if (port_.Valid()) return false;
+    port_.Reset(CreateFileA(DeviceName(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr));
+    return port_.Valid();
   }
 
   int GetLineSettings(LineSettings* settings) override {
@@ -212,19 +195,18 @@ class Win32SerialDevice final : public SerialDevice {
 
   int ClosePort() override {
     std::unique_lock<std::mutex> guard(lock_);
-    const HANDLE port = port_;
-    if (port == INVALID_HANDLE_VALUE) return ERROR_INVALID_HANDLE;
-    port_ = INVALID_HANDLE_VALUE;
+    if (!port_.Valid()) return ERROR_INVALID_HANDLE;
+    UniqueHandle port(port_.Release());
     // Every operation on the port ends soon once released (read time-outs are bounded, the
     // wait ends with the mask); the handle is closed only when none uses it any more.
     if (users_ > 0) {
       released_ = true;
-      if (!SetCommMask(port, 0)) {
+      if (!SetCommMask(port.Get(), 0)) {
         // A pending wait then ends with the next character or the closed handle.
       }
       idle_.wait(guard, [this] { return users_ == 0; });
     }
-    return CloseHandle(port) ? 0 : LastError();
+    return port.Reset() ? 0 : LastError();
   }
 
  private:
@@ -234,9 +216,12 @@ class Win32SerialDevice final : public SerialDevice {
     enum Kind { Control, Wait, Read, Write };
     Use(Win32SerialDevice& device, Kind kind) : device(device), kind(kind) {
       std::lock_guard<std::mutex> guard(device.lock_);
-      port = device.port_;
-      event = kind == Read ? device.readEvent_ : kind == Write ? device.writeEvent_
-                         : kind == Wait ? device.waitEvent_ : nullptr;
+      port = device.port_.Get();
+      if (port == nullptr) port = INVALID_HANDLE_VALUE;
+      event = kind == Read    ? device.readEvent_.Get()
+              : kind == Write ? device.writeEvent_.Get()
+              : kind == Wait  ? device.waitEvent_.Get()
+                              : nullptr;
       ++device.users_;
       if (kind == Read) ++device.readers_;
       if (kind == Write) ++device.writers_;
@@ -256,22 +241,23 @@ class Win32SerialDevice final : public SerialDevice {
     HANDLE event = nullptr;
   };
 
-  int CloseEvent(HANDLE* event, int* inFlight) {
+  int CloseEvent(UniqueHandle* event, int* inFlight) {
     std::unique_lock<std::mutex> guard(lock_);
-    const HANDLE h = *event;
-    *event = nullptr;
+    // Closing an event that is not there fails, as CloseHandle does.
+    if (!event->Valid()) return ERROR_INVALID_HANDLE;
+    UniqueHandle closing(event->Release());
     // A request in flight still signals this event when it completes.
     idle_.wait(guard, [inFlight] { return *inFlight == 0; });
-    return CloseIfOpen(h);
+    return closing.Reset() ? 0 : LastError();
   }
 
   std::mutex lock_;
   std::condition_variable idle_;
   // All guarded by lock_.
-  HANDLE port_ = INVALID_HANDLE_VALUE;
-  HANDLE writeEvent_ = nullptr;  // auto-reset
-  HANDLE readEvent_ = nullptr;   // manual-reset
-  HANDLE waitEvent_ = nullptr;   // manual-reset, for the overlapped character wait
+  UniqueHandle port_;
+  UniqueHandle writeEvent_;  // auto-reset
+  UniqueHandle readEvent_;   // manual-reset
+  UniqueHandle waitEvent_;   // manual-reset, for the overlapped character wait
   int users_ = 0;
   int readers_ = 0;
   int writers_ = 0;

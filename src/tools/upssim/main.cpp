@@ -23,7 +23,7 @@
 #include "tools/upssim/line_buffer.h"
 #include "tools/upssim/pty.h"
 #include "tools/upssim/simulator.h"
-#include "tools/upssim/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace upssim {
 namespace {
@@ -135,7 +135,7 @@ bool Runner::Listen(const std::string& path, std::string* error) {
     return false;
   }
   listener_.Reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-  if (!listener_.valid()) {
+  if (!listener_.Valid()) {
     *error = std::string("socket: ") + std::strerror(errno);
     return false;
   }
@@ -143,8 +143,8 @@ bool Runner::Listen(const std::string& path, std::string* error) {
   std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
   // A socket left behind by an earlier run would make bind fail.
   static_cast<void>(::unlink(path.c_str()));
-  if (::bind(listener_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(listener_.get(), 8) != 0) {
+  if (::bind(listener_.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::listen(listener_.Get(), 8) != 0) {
     *error = path + ": " + std::strerror(errno);
     return false;
   }
@@ -154,7 +154,7 @@ bool Runner::Listen(const std::string& path, std::string* error) {
 
 void Runner::SendToLine(const std::string& bytes) {
   if (bytes.empty()) return;
-  if (!WriteAll(pty_.master.get(), bytes)) {
+  if (!WriteAll(pty_.master.Get(), bytes)) {
     std::fprintf(stderr, "upssim: the line does not take a reply; dropped\n");
   }
 }
@@ -162,7 +162,7 @@ void Runner::SendToLine(const std::string& bytes) {
 void Runner::OnLineBytes() {
   char buffer[512];
   for (;;) {
-    const ssize_t n = ::read(pty_.master.get(), buffer, sizeof buffer);
+    const ssize_t n = ::read(pty_.master.Get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;  // EAGAIN: all read
     for (const std::string& payload : reader_.Feed(buffer, static_cast<std::size_t>(n))) {
@@ -208,22 +208,22 @@ void Runner::OnStdin() {
 
 void Runner::OnAccept() {
   for (;;) {
-    UniqueFd fd(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
-    if (!fd.valid()) return;
+    UniqueFd fd(::accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+    if (!fd.Valid()) return;
     clients_.push_back(Client{std::move(fd), LineBuffer()});
   }
 }
 
 bool Runner::OnClient(Client& client) {
   char buffer[512];
-  const ssize_t n = ::recv(client.fd.get(), buffer, sizeof buffer, 0);
+  const ssize_t n = ::recv(client.fd.Get(), buffer, sizeof buffer, 0);
   if (n < 0 && (errno == EINTR || errno == EAGAIN)) return true;
   if (n <= 0) return false;
   for (const ControlLine& line : client.lines.Feed(buffer, static_cast<std::size_t>(n))) {
     const std::string answer = Control(line);
     if (answer.empty()) continue;
     const std::string out = answer + "\n";
-    if (::send(client.fd.get(), out.data(), out.size(), MSG_NOSIGNAL) !=
+    if (::send(client.fd.Get(), out.data(), out.size(), MSG_NOSIGNAL) !=
         static_cast<ssize_t>(out.size())) {
       return false;
     }
@@ -235,10 +235,10 @@ int Runner::Run(int signalFd) {
   while (!quit_) {
     std::vector<pollfd> fds;
     fds.push_back({signalFd, POLLIN, 0});
-    fds.push_back({pty_.master.get(), POLLIN, 0});
+    fds.push_back({pty_.master.Get(), POLLIN, 0});
     fds.push_back({stdinOpen_ ? STDIN_FILENO : -1, POLLIN, 0});
-    fds.push_back({listener_.get(), POLLIN, 0});
-    for (const Client& c : clients_) fds.push_back({c.fd.get(), POLLIN, 0});
+    fds.push_back({listener_.Get(), POLLIN, 0});
+    for (const Client& c : clients_) fds.push_back({c.fd.Get(), POLLIN, 0});
 
     int timeout = -1;
     if (sim_.NextDueMs() >= 0) {
@@ -295,7 +295,7 @@ int Main(int argc, char** argv) {
   }
   signalRead.Reset(pipeFds[0]);
   signalWrite.Reset(pipeFds[1]);
-  signalPipeWrite = signalWrite.get();
+  signalPipeWrite = signalWrite.Get();
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
@@ -338,7 +338,7 @@ int Main(int argc, char** argv) {
   }
   std::printf("%s\n", pty.slavePath.c_str());
   std::fflush(stdout);
-  return runner.Run(signalRead.get());
+  return runner.Run(signalRead.Get());
 }
 
 }  // namespace

@@ -4,9 +4,11 @@
 
 #include <string>
 
-#include "tools/upssim/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace upssim {
+
+using platform::posix::UniqueFd;
 
 struct PseudoTerminal {
   UniqueFd master;  // non-blocking

@@ -5,7 +5,7 @@
 #include "support/serial_contract.h"
 #include "tools/upssim/upssim_process.h"
 
-namespace vstest {
+namespace testsupport {
 namespace {
 
 class SerialContract : public ::testing::Test {
@@ -38,4 +38,4 @@ TEST(SerialContractMissing, MissingPortFails) {
 }
 
 }  // namespace
-}  // namespace vstest
+}  // namespace testsupport

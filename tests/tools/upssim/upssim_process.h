@@ -12,38 +12,17 @@
 
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/test_files.h"
+
 extern char** environ;
 
-namespace vstest {
+namespace testsupport {
 
 inline std::string UpssimBinary() { return VS_BINARY_DIR "/src/tools/upssim/upssim"; }
-
-// A fresh directory under the temporary directory, removed with everything in it at the end.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vs-serial-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (::mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 class UpssimProcess {
  public:
@@ -165,4 +144,4 @@ class UpssimProcess {
   std::string buffered_;
 };
 
-}  // namespace vstest
+}  // namespace testsupport

@@ -16,7 +16,7 @@
 #include "support/serial_contract.h"
 #include "tools/upssim/upssim_process.h"
 
-namespace vstest {
+namespace testsupport {
 namespace {
 
 std::int64_t NowMs() { return platform::SystemClock().MonotonicMs(); }
@@ -179,4 +179,4 @@ TEST(UpssimOptions, BadOptionsAreRefused) {
 }
 
 }  // namespace
-}  // namespace vstest
+}  // namespace testsupport

@@ -11,7 +11,7 @@
 namespace upssim {
 namespace {
 
-using vstest::SerialFrameValid;
+using testsupport::SerialFrameValid;
 
 // The protocol's own example: "RD" is 02 52 44 03 15.
 TEST(Frame, BuildsTheDocumentedStatusRequest) {
