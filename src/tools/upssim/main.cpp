@@ -1,0 +1,347 @@
+// upssim: a UPS on a pseudo-terminal that speaks the serial frame protocol, for demos and tests.
+// It prints the slave device path as the first line of stdout, answers every request like a
+// healthy UPS, journals the requests, and is driven through control lines on stdin and on an
+// optional UNIX control socket. SIGTERM, SIGINT or "quit" end it cleanly.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "tools/upssim/control.h"
+#include "tools/upssim/frame.h"
+#include "tools/upssim/journal.h"
+#include "tools/upssim/line_buffer.h"
+#include "tools/upssim/pty.h"
+#include "tools/upssim/simulator.h"
+#include "platform/posix/unique_fd.h"
+
+namespace upssim {
+namespace {
+
+const char* const kUsage =
+    "usage: upssim [--pty-file PATH] [--journal PATH] [--control SOCKET] [--relay-mode 0-3]\n"
+    "              [--selftest-delay MS] [--selftest-result 1|2] [--status 12CHARS]\n"
+    "Prints the pseudo-terminal's slave path on the first line of stdout.\n"
+    "Control lines (stdin or the control socket), one answer line each:\n  ";
+
+struct Options {
+  std::string ptyFile, journal, control;
+  std::vector<std::string> setup;  // control lines applied before the line opens
+};
+
+bool ParseOptions(int argc, char** argv, Options* o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= argc) return false;
+      *out = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (arg == "--pty-file") {
+      if (!value(&o->ptyFile)) return false;
+    } else if (arg == "--journal") {
+      if (!value(&o->journal)) return false;
+    } else if (arg == "--control") {
+      if (!value(&o->control)) return false;
+    } else if (arg == "--relay-mode" || arg == "--selftest-delay" || arg == "--selftest-result" ||
+               arg == "--status") {
+      if (!value(&v)) return false;
+      o->setup.push_back(arg.substr(2) + " " + v);
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+int signalPipeWrite = -1;
+
+void OnSignal(int) {
+  const char byte = 1;
+  // Nothing can be done about a full pipe: a wake-up is already pending then.
+  const ssize_t ignored = ::write(signalPipeWrite, &byte, 1);
+  static_cast<void>(ignored);
+}
+
+// Writes all of data to a non-blocking descriptor, waiting up to 200 ms for room each time.
+// Returns false when the peer does not take it (the rest is dropped, as on a jammed line).
+bool WriteAll(int fd, const std::string& data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else if (n < 0 && errno == EAGAIN) {
+      pollfd p{fd, POLLOUT, 0};
+      if (::poll(&p, 1, 200) <= 0) return false;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+struct Client {
+  UniqueFd fd;
+  LineBuffer lines;
+};
+
+class Runner {
+ public:
+  Runner(PseudoTerminal& pty, Journal& journal) : pty_(pty), journal_(journal) {}
+  Simulator& sim() { return sim_; }
+  // The control socket, when one is asked for.
+  bool Listen(const std::string& path, std::string* error);
+  int Run(int signalFd);
+
+ private:
+  void OnLineBytes();
+  void OnStdin();
+  void OnAccept();
+  bool OnClient(Client& client);  // false when the client has gone
+  // Applies one line; returns the answer line (empty: nothing to answer).
+  std::string Control(const ControlLine& line);
+  void SendToLine(const std::string& bytes);
+
+  PseudoTerminal& pty_;
+  Journal& journal_;
+  Simulator sim_;
+  FrameReader reader_;
+  LineBuffer stdinLines_;
+  bool stdinOpen_ = true;
+  UniqueFd listener_;
+  std::string listenPath_;
+  std::vector<Client> clients_;
+  bool quit_ = false;
+};
+
+bool Runner::Listen(const std::string& path, std::string* error) {
+  sockaddr_un addr{};
+  if (path.size() >= sizeof addr.sun_path) {
+    *error = path + ": path too long for a UNIX socket";
+    return false;
+  }
+  listener_.Reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (!listener_.Valid()) {
+    *error = std::string("socket: ") + std::strerror(errno);
+    return false;
+  }
+  addr.sun_family = AF_UNIX;
+  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+  // A socket left behind by an earlier run would make bind fail.
+  static_cast<void>(::unlink(path.c_str()));
+  if (::bind(listener_.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::listen(listener_.Get(), 8) != 0) {
+    *error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  listenPath_ = path;
+  return true;
+}
+
+void Runner::SendToLine(const std::string& bytes) {
+  if (bytes.empty()) return;
+  if (!WriteAll(pty_.master.Get(), bytes)) {
+    std::fprintf(stderr, "upssim: the line does not take a reply; dropped\n");
+  }
+}
+
+void Runner::OnLineBytes() {
+  char buffer[512];
+  for (;;) {
+    const ssize_t n = ::read(pty_.master.Get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;  // EAGAIN: all read
+    for (const std::string& payload : reader_.Feed(buffer, static_cast<std::size_t>(n))) {
+      Request request;
+      std::string reply;
+      if (!sim_.HandleFrame(payload, platform::SystemClock().MonotonicMs(), &request, &reply)) {
+        continue;
+      }
+      if (!journal_.Write(platform::SystemClock().Now(), request)) {
+        std::fprintf(stderr, "upssim: journal write failed: %s\n", std::strerror(errno));
+      }
+      SendToLine(reply);
+    }
+  }
+}
+
+std::string Runner::Control(const ControlLine& line) {
+  if (line.overlong) return "error: line too long";
+  ControlEffect effect;
+  const std::string answer = ApplyControl(sim_, line.text, &effect);
+  SendToLine(effect.send);
+  if (effect.quit) quit_ = true;
+  return answer;
+}
+
+void Runner::OnStdin() {
+  char buffer[512];
+  const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+  if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+  if (n <= 0) {
+    // End of input (or /dev/null): keep running, driven by the socket and signals.
+    stdinOpen_ = false;
+    return;
+  }
+  for (const ControlLine& line : stdinLines_.Feed(buffer, static_cast<std::size_t>(n))) {
+    const std::string answer = Control(line);
+    if (!answer.empty()) {
+      std::fputs((answer + "\n").c_str(), stdout);
+      std::fflush(stdout);
+    }
+  }
+}
+
+void Runner::OnAccept() {
+  for (;;) {
+    UniqueFd fd(::accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+    if (!fd.Valid()) return;
+    clients_.push_back(Client{std::move(fd), LineBuffer()});
+  }
+}
+
+bool Runner::OnClient(Client& client) {
+  char buffer[512];
+  const ssize_t n = ::recv(client.fd.Get(), buffer, sizeof buffer, 0);
+  if (n < 0 && (errno == EINTR || errno == EAGAIN)) return true;
+  if (n <= 0) return false;
+  for (const ControlLine& line : client.lines.Feed(buffer, static_cast<std::size_t>(n))) {
+    const std::string answer = Control(line);
+    if (answer.empty()) continue;
+    const std::string out = answer + "\n";
+    if (::send(client.fd.Get(), out.data(), out.size(), MSG_NOSIGNAL) !=
+        static_cast<ssize_t>(out.size())) {
+      return false;
+    }
+  }
+  return true;
+}
+
+int Runner::Run(int signalFd) {
+  while (!quit_) {
+    std::vector<pollfd> fds;
+    fds.push_back({signalFd, POLLIN, 0});
+    fds.push_back({pty_.master.Get(), POLLIN, 0});
+    fds.push_back({stdinOpen_ ? STDIN_FILENO : -1, POLLIN, 0});
+    fds.push_back({listener_.Get(), POLLIN, 0});
+    for (const Client& c : clients_) fds.push_back({c.fd.Get(), POLLIN, 0});
+
+    int timeout = -1;
+    if (sim_.NextDueMs() >= 0) {
+      const std::int64_t wait = sim_.NextDueMs() - platform::SystemClock().MonotonicMs();
+      timeout = wait < 0 ? 0 : static_cast<int>(wait);
+    }
+    const int ready = ::poll(fds.data(), fds.size(), timeout);
+    if (ready < 0 && errno != EINTR) {
+      std::fprintf(stderr, "upssim: poll: %s\n", std::strerror(errno));
+      return 1;
+    }
+    SendToLine(sim_.TakeDue(platform::SystemClock().MonotonicMs()));
+    if (ready <= 0) continue;
+
+    if (fds[0].revents != 0) break;  // SIGTERM or SIGINT
+    if (fds[1].revents != 0) OnLineBytes();
+    if (fds[2].revents != 0) OnStdin();
+    if (fds[3].revents != 0) OnAccept();
+    // Clients accepted just now are not in fds yet; only the polled ones are looked at.
+    std::vector<Client> kept;
+    for (std::size_t i = 0; i < clients_.size(); ++i) {
+      const std::size_t slot = 4 + i;
+      if (slot < fds.size() && fds[slot].revents != 0 && !OnClient(clients_[i])) continue;
+      kept.push_back(std::move(clients_[i]));
+    }
+    clients_ = std::move(kept);
+  }
+  if (!listenPath_.empty()) static_cast<void>(::unlink(listenPath_.c_str()));
+  return 0;
+}
+
+// Writes the slave path to a file in one step (a reader never sees half of it).
+bool WritePtyFile(const std::string& path, const std::string& slave) {
+  const std::string temp = path + ".tmp";
+  std::FILE* f = std::fopen(temp.c_str(), "w");
+  if (!f) return false;
+  const bool written = std::fprintf(f, "%s\n", slave.c_str()) > 0;
+  const bool closed = std::fclose(f) == 0;
+  return written && closed && std::rename(temp.c_str(), path.c_str()) == 0;
+}
+
+int Main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, &options)) {
+    std::fprintf(stderr, "%s%s\n", kUsage, kControlHelp);
+    return 2;
+  }
+
+  UniqueFd signalRead, signalWrite;
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+    std::perror("upssim: pipe2");
+    return 1;
+  }
+  signalRead.Reset(pipeFds[0]);
+  signalWrite.Reset(pipeFds[1]);
+  signalPipeWrite = signalWrite.Get();
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  if (::sigaction(SIGTERM, &action, nullptr) != 0 || ::sigaction(SIGINT, &action, nullptr) != 0 ||
+      ::sigaction(SIGPIPE, &ignore, nullptr) != 0) {
+    std::perror("upssim: sigaction");
+    return 1;
+  }
+
+  PseudoTerminal pty;
+  std::string error;
+  if (!OpenPseudoTerminal(&pty, &error)) {
+    std::fprintf(stderr, "upssim: %s\n", error.c_str());
+    return 1;
+  }
+  Journal journal;
+  if (!options.journal.empty() && !journal.Open(options.journal, &error)) {
+    std::fprintf(stderr, "upssim: journal %s\n", error.c_str());
+    return 1;
+  }
+  Runner runner(pty, journal);
+  for (const std::string& line : options.setup) {
+    ControlEffect effect;
+    const std::string answer = ApplyControl(runner.sim(), line, &effect);
+    if (answer.rfind("ok", 0) != 0) {
+      std::fprintf(stderr, "upssim: --%s\n", answer.c_str());
+      return 2;
+    }
+  }
+  if (!options.control.empty() && !runner.Listen(options.control, &error)) {
+    std::fprintf(stderr, "upssim: control %s\n", error.c_str());
+    return 1;
+  }
+  if (!options.ptyFile.empty() && !WritePtyFile(options.ptyFile, pty.slavePath)) {
+    std::fprintf(stderr, "upssim: cannot write %s\n", options.ptyFile.c_str());
+    return 1;
+  }
+  std::printf("%s\n", pty.slavePath.c_str());
+  std::fflush(stdout);
+  return runner.Run(signalRead.Get());
+}
+
+}  // namespace
+}  // namespace upssim
+
+int main(int argc, char** argv) { return upssim::Main(argc, argv); }
