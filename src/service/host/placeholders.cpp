@@ -11,21 +11,4 @@ int PlaceholderPowerState::StepPowerState(int) {
   return 0;
 }
 
-int PlaceholderLink::Open() {
-  if (context_) context_->portFailed = 1;
-  srvLog_.Write("COMポート：UPS通信は未実装のためオープンできません");
-  return 0;
-}
-
-int PlaceholderLink::Close() {
-  closed_.Set();
-  return 1;
-}
-
-int PlaceholderLink::ReceiveStatus() {
-  // As the real link does: wait up to 5 s for a frame (none ever comes), unless closed.
-  clock_.WaitAny({&closed_}, 5000);
-  return -2;
-}
-
 }  // namespace wardend

@@ -3,12 +3,14 @@
 #include <memory>
 
 #include "platform/os_version.h"
+#include "platform/serial.h"
 #include "service/events/placeholders.h"
 #include "service/host/placeholders.h"
 #include "service/host/service_app.h"
 #include "service/logging/placeholders.h"
 #include "service/schedule/placeholders.h"
 #include "service/udp/placeholders.h"
+#include "service/upslink/ups_link.h"
 
 namespace wardend {
 
@@ -27,7 +29,9 @@ ServiceParts ProductionParts(ServiceApp& app) {
   parts.schedule = std::make_unique<PlaceholderSchedule>(context, srvLog);
   parts.upsLog = std::make_unique<PlaceholderUpsLog>(srvLog);
   parts.powerStateMachine = std::make_unique<PlaceholderPowerState>(srvLog);
-  parts.makeLink = [&clock, &srvLog] { return std::make_unique<PlaceholderLink>(clock, srvLog); };
+  parts.makeLink = [&app, &clock, &srvLog] {
+    return std::make_unique<UpsLink>(platform::SystemSerialFactory(), clock, srvLog, app.events());
+  };
   parts.queryOsVersion = platform::QueryOsVersion;
   return parts;
 }
