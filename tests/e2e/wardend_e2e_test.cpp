@@ -15,7 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/profile.h"
 #include "support/temp_dir.h"
+#include "tools/upssim/upssim_process.h"
 
 extern char** environ;
 
@@ -190,3 +192,97 @@ TEST_F(WardendE2e, WithoutForegroundItPrintsUsageAndFails) {
 }
 
 }  // namespace
+
+// --- wardend against the simulated UPS on a pseudo-terminal ------------------------------
+
+namespace {
+
+// The commands of the journal in the order they arrived ("UP 11", "VP 33", "RD", ...).
+std::vector<std::string> JournalCommands(const std::string& journal) {
+  std::vector<std::string> commands;
+  std::size_t start = 0;
+  while (start < journal.size()) {
+    std::size_t end = journal.find('\n', start);
+    if (end == std::string::npos) end = journal.size();
+    const std::string line = journal.substr(start, end - start);
+    const std::size_t blank = line.find(' ');
+    if (blank != std::string::npos) commands.push_back(line.substr(blank + 1));
+    start = end + 1;
+  }
+  return commands;
+}
+
+std::size_t CountOf(const std::vector<std::string>& commands, const std::string& command) {
+  std::size_t n = 0;
+  for (const auto& c : commands) n += (c == command);
+  return n;
+}
+
+bool WaitForCount(const std::string& journal, const std::string& command, std::size_t count,
+                  int ms) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+  while (Clock::now() < deadline) {
+    if (CountOf(JournalCommands(ReadFile(journal)), command) >= count) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+}  // namespace
+
+class WardendWithUps : public WardendE2e {
+ protected:
+  void StartUps(const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> args{"--journal", scratch.File("journal")};
+    args.insert(args.end(), extra.begin(), extra.end());
+    ASSERT_TRUE(ups.Start(args));
+    ASSERT_TRUE(platform::ProfileWriteString("upstab", "ttyname", ups.slavePath(),
+                                             install.File("upstab.ini")));
+  }
+  std::string Journal() const { return scratch.File("journal"); }
+
+  testsupport::UpssimProcess ups;
+};
+
+TEST_F(WardendWithUps, HandshakesReachesOnlineAndKeepsDecodingStatus) {
+  StartUps();
+  Wardend wardend({"--foreground"}, Registry(), scratch.path());
+  ASSERT_TRUE(wardend.Started());
+  for (const char* line : {"UPS：UP応答 あり", "UPS：VP応答 あり", "UPS：VN応答 あり",
+                           "UPS：RA応答 あり", "UPS：RI応答 あり"}) {
+    ASSERT_TRUE(WaitForText(SrvLog(), line, 20000)) << line << "\n" << ReadFile(SrvLog());
+  }
+  // The link is up (event 207 follows a successful open) and the status reply was decoded:
+  // the measurements request RC follows every decoded status reply.
+  ASSERT_TRUE(WaitForText(SrvLog(), "イベント発生：メッセージNo[207]", 10000))
+      << ReadFile(SrvLog());
+  ASSERT_TRUE(WaitForCount(Journal(), "RC", 1, 10000)) << ReadFile(Journal());
+
+  const std::vector<std::string> commands = JournalCommands(ReadFile(Journal()));
+  const std::vector<std::string> handshake(commands.begin(), commands.begin() + 6);
+  EXPECT_EQ((std::vector<std::string>{"UP 11", "VP 33", "VN 000000", "RA", "RI", "RD"}),
+            handshake)
+      << ReadFile(Journal());
+
+  // A status reply the UPS sends unasked is decoded too: another RC follows it.
+  EXPECT_EQ("ok", ups.Control("push-status").substr(0, 2));
+  EXPECT_TRUE(WaitForCount(Journal(), "RC", 2, 10000)) << ReadFile(Journal());
+  EXPECT_TRUE(wardend.Running());
+  StopCleanly(wardend);
+}
+
+TEST_F(WardendWithUps, SilentUpsLeavesTheLinkDownAndTheServiceStoppable) {
+  StartUps();
+  EXPECT_EQ("ok", ups.Control("silent on").substr(0, 2));
+  Wardend wardend({"--foreground"}, Registry(), scratch.path());
+  ASSERT_TRUE(wardend.Started());
+  // Each of the three UP attempts ends in a time-out; the open then fails with event 206.
+  ASSERT_TRUE(WaitForText(SrvLog(), "イベント発生：メッセージNo[206]", 60000))
+      << ReadFile(SrvLog());
+  EXPECT_EQ(3u, CountOf(JournalCommands(ReadFile(Journal())), "UP 11")) << ReadFile(Journal());
+  // Not spinning: no further attempt before the next supervision period (60 s).
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  EXPECT_EQ(3u, CountOf(JournalCommands(ReadFile(Journal())), "UP 11"));
+  EXPECT_TRUE(wardend.Running());
+  StopCleanly(wardend);
+}

@@ -5,10 +5,11 @@
 
 namespace wardend {
 
-bool PlaceholderUdpServer::StartUdpServer(ServiceContext* context, Link*) {
-  context->udpInitFailed = 1;
-  srvLog_.Write("BrennUdp：UDPサーバは未実装のため開始できません");
-  return false;
+// The UPS is supervised without the UDP service rather than not at all: monitors get no
+// answers until the server lands, which the line says.
+bool PlaceholderUdpServer::StartUdpServer(ServiceContext*, Link*) {
+  srvLog_.Write("BrennUdp：UDPサーバは未実装のため、モニタへの応答なしで監視します");
+  return true;
 }
 
 bool PlaceholderNotices::SendNotice(int event) {

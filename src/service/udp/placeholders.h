@@ -9,7 +9,8 @@ namespace wardend {
 class ServiceContext;
 class SrvLog;
 
-// Placeholder until the UDP command server lands: starting always fails (event 206).
+// Placeholder until the UDP command server lands: no socket; starting reports success so that
+// the UPS is still supervised.
 class PlaceholderUdpServer : public UdpCommandServer {
  public:
   explicit PlaceholderUdpServer(SrvLog& srvLog) : srvLog_(srvLog) {}
