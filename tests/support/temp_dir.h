@@ -1,27 +1,25 @@
-// A fresh directory under the system's temporary directory, removed with everything in it.
+// The scratch folder of the service tests: the shared temporary folder with byte-exact file
+// helpers named by file (CP932 text stays CP932).
 #pragma once
 
+#include <filesystem>
 #include <string>
+#include <system_error>
+
+#include "support/test_files.h"
 
 namespace vstest {
 
-class TempDir {
+class TempDir : public testsupport::TempDir {
  public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  // path + the system's separator + name.
-  std::string File(const std::string& name) const;
-  // Writes bytes exactly as given (CP932 text stays CP932).
-  void Write(const std::string& name, const std::string& bytes) const;
-  std::string Read(const std::string& name) const;
-  bool Exists(const std::string& name) const;
-
- private:
-  std::string path_;
+  void Write(const std::string& name, const std::string& bytes) const {
+    testsupport::WriteBytes(File(name), bytes);
+  }
+  std::string Read(const std::string& name) const { return testsupport::ReadBytes(File(name)); }
+  bool Exists(const std::string& name) const {
+    std::error_code error;
+    return std::filesystem::exists(File(name), error);
+  }
 };
 
 }  // namespace vstest
