@@ -73,4 +73,7 @@ class SerialFactory {
 
 SerialFactory& SystemSerialFactory();
 
+// True when a serial error says the device itself is gone (hang-up, removed adapter): the port must be opened afresh.
+bool SerialDeviceGone(int error);
+
 }  // namespace platform

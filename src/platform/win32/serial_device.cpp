@@ -362,4 +362,23 @@ SerialFactory& SystemSerialFactory() {
   return factory;
 }
 
+bool SerialDeviceGone(int error) {
+  switch (error) {
+    // What the usual USB serial drivers answer on a handle whose adapter was pulled out; an
+    // invalid handle cannot come back either. A port that cannot be found when it is opened
+    // (file or path not found) was never there: that is an open failure, not a lost device.
+    case ERROR_BAD_COMMAND:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_NOT_READY:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_DEV_NOT_EXIST:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace platform
