@@ -1,7 +1,8 @@
 // Read-only access to values under HKEY_LOCAL_MACHINE. On Linux the keys live in the registry
 // stand-in file named by VOLTSENTRY_REGISTRY (default /etc/voltsentry/registry.ini), one section
 // per key path written the Windows way; key paths and value names ignore case, and a missing
-// file has no keys. On Windows a 64-bit build reads the native view.
+// file has no keys. On Windows the native (64-bit) view is read first and the 32-bit view, where
+// 32-bit installers write, when the key or value is missing there.
 #pragma once
 
 #include <cstddef>

@@ -56,7 +56,9 @@ class SerialDevice {
   // Reads at most one byte, bounded by the read time-outs: 1 a byte was read, 0 none arrived
   // (time-out, or the request failed at once).
   virtual int ReadByte(unsigned char* byte) = 0;
-  // Writes the whole request and waits, without a time limit, until it has completed.
+  // Writes the whole request and waits until it has gone out; the write time-outs bound the
+  // wait (what has not gone out by then is dropped), and ReleaseWait, CloseWriteRequest or
+  // ClosePort on another thread end it.
   virtual void Write(const unsigned char* data, std::size_t length) = 0;
 
   // The three releases of the close sequence, each 0 or the system's error number.
@@ -72,5 +74,8 @@ class SerialFactory {
 };
 
 SerialFactory& SystemSerialFactory();
+
+// True when a serial error says the device itself is gone (hang-up, removed adapter): the port must be opened afresh.
+bool SerialDeviceGone(int error);
 
 }  // namespace platform

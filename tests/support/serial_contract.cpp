@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -34,6 +35,40 @@ bool AwaitJournal(const std::string& path, const std::string& command, int count
     platform::SystemClock().SleepMs(20);
   }
   return false;
+}
+
+bool AwaitJournalRequest(const std::string& path, const std::string& command,
+                         const std::string& parameter) {
+  const std::int64_t deadline = NowMs() + 3000;
+  while (NowMs() < deadline) {
+    if (JournalHasRequest(path, command, parameter)) return true;
+    platform::SystemClock().SleepMs(20);
+  }
+  return false;
+}
+
+// Frame bytes in hex, so that a difference in control bytes shows in a failure.
+std::string Hex(const std::string& bytes) {
+  std::string out;
+  for (unsigned char c : bytes) {
+    char two[4];
+    std::snprintf(two, sizeof two, "%02X ", c);
+    out += two;
+  }
+  return out;
+}
+
+// Twelve printable characters without blanks (a control line splits at them) whose type 4
+// reply frame ends in the given check byte.
+std::string StatusTextWithCheck(unsigned char check) {
+  const std::string base = "2011000000";
+  unsigned char sum = kEtx ^ '4';
+  for (char c : base) sum ^= static_cast<unsigned char>(c);
+  for (unsigned char a = 0x21; a < 0x7F; ++a) {
+    const unsigned char b = static_cast<unsigned char>(sum ^ check ^ a);
+    if (b > 0x20 && b < 0x7F) return base + static_cast<char>(a) + static_cast<char>(b);
+  }
+  return std::string();
 }
 
 }  // namespace
@@ -79,6 +114,9 @@ bool OpenConfigured(const SerialContractTarget& target, std::unique_ptr<SerialDe
   platform::SerialTimeouts timeouts;
   timeouts.readInterval = 8;
   timeouts.readTotalConstant = 8;
+  // One character at 2400 bit/s (ten bits) takes about 4.2 ms.
+  timeouts.writeTotalMultiplier = 5;
+  timeouts.writeTotalConstant = 1000;
   EXPECT_EQ(0, device->SetTimeouts(timeouts));
   *out = std::move(device);
   return !::testing::Test::HasFailure();
@@ -101,6 +139,20 @@ int JournalCount(const std::string& journalPath, const std::string& command) {
     if (words >> stamp >> name && name == command) ++count;
   }
   return count;
+}
+
+bool JournalHasRequest(const std::string& journalPath, const std::string& command,
+                       const std::string& parameter) {
+  std::ifstream in(journalPath);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::string stamp, name, rest;
+    if (!(words >> stamp >> name) || name != command) continue;
+    std::getline(words, rest);
+    if (rest == " " + parameter) return true;
+  }
+  return false;
 }
 
 void CheckConfigureRoundTrip(const SerialContractTarget& target) {
@@ -162,6 +214,36 @@ void CheckControlTransaction(const SerialContractTarget& target) {
   const std::string reply = ReadSerialFrame(*device, 3000);
   EXPECT_EQ(SerialFrame("C1FUP"), reply);
   EXPECT_TRUE(AwaitJournal(target.journalPath, "UP", before + 1));
+  CloseSequence(*device);
+}
+
+void CheckFlowControlBytesPass(const SerialContractTarget& target) {
+  ASSERT_TRUE(target.control) << "the case changes the simulator's status text";
+  ASSERT_TRUE(target.presetFlowControl) << "the case starts from a line with flow control on";
+  ASSERT_TRUE(target.presetFlowControl());
+  std::unique_ptr<SerialDevice> device;
+  ASSERT_TRUE(OpenConfigured(target, &device));
+
+  // Toward the UPS: a status request whose parameter carries XON and XOFF and whose check byte
+  // is XOFF. The simulator journals a request only when its frame came whole with a right check.
+  const std::string request = SerialFrame("RD\x11\x13" "ae");
+  ASSERT_EQ('\x13', request.back());
+  WriteText(*device, request);
+  EXPECT_TRUE(SerialFrameValid(ReadSerialFrame(*device, 3000))) << "the status reply";
+  EXPECT_TRUE(AwaitJournalRequest(target.journalPath, "RD", "\\x11\\x13ae"));
+
+  // From the UPS: status replies whose check bytes are XON and then XOFF.
+  for (const unsigned char check : {0x11, 0x13}) {
+    const std::string status = StatusTextWithCheck(check);
+    SCOPED_TRACE(status);
+    ASSERT_EQ("ok", target.control("status " + status));
+    const std::string expected = SerialFrame("4" + status);
+    ASSERT_EQ(static_cast<char>(check), expected.back());
+    WriteText(*device, SerialFrame("RD"));
+    EXPECT_EQ(Hex(expected), Hex(ReadSerialFrame(*device, 3000)));
+  }
+  // Back to the simulator's healthy status for the cases that follow.
+  EXPECT_EQ("ok", target.control("status 201100000000"));
   CloseSequence(*device);
 }
 

@@ -6,23 +6,30 @@
 // 1. starts upssim on a pseudo-terminal with its journal in DIR;
 // 2. maps the COM port to that pseudo-terminal in the Wine registry
 //    (HKLM\Software\Wine\Ports) and restarts the wineserver so that the mapping is read;
-// 3. runs the test program under Wine with the modem-line preload library and the port name and
-//    journal path in the environment;
+// 3. runs the test program under Wine with the modem-line preload library and the port name,
+//    the journal path and a control port in the environment. Wine's Winsock has no UNIX
+//    sockets, so the test sends upssim's control lines over TCP on 127.0.0.1 and the driver
+//    passes each one to upssim's stdin and its answer line back;
 // 4. removes the mapping and stops upssim. Every step is bounded in time.
 //
 // WINEPREFIX is taken from the environment, else from VS_DEFAULT_WINEPREFIX.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -58,9 +65,9 @@ bool Parse(int argc, char** argv, Options* o) {
 }
 
 // Starts argv in its own process group with the extra environment entries; stdout to
-// stdoutFd when given (-1: inherited), stdin from /dev/null.
+// stdoutFd when given (-1: inherited), stdin from stdinFd when given (-1: /dev/null).
 pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env,
-            int stdoutFd = -1) {
+            int stdoutFd = -1, int stdinFd = -1) {
   std::vector<std::string> envStrings;
   for (char** e = environ; *e != nullptr; ++e) envStrings.emplace_back(*e);
   envStrings.insert(envStrings.end(), env.begin(), env.end());
@@ -74,7 +81,11 @@ pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (stdinFd >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, stdinFd, STDIN_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  }
   if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
@@ -92,7 +103,8 @@ pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>
 }
 
 // Waits up to seconds for pid; kills its process group when it overruns. Exit code, or -1.
-int Wait(pid_t pid, int seconds, const char* what) {
+// Between two looks at pid, idle runs (it must return within about 20 ms) or the driver sleeps.
+int Wait(pid_t pid, int seconds, const char* what, const std::function<void()>& idle = nullptr) {
   if (pid <= 0) return -1;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   int status = 0;
@@ -100,7 +112,11 @@ int Wait(pid_t pid, int seconds, const char* what) {
     if (::waitpid(pid, &status, WNOHANG) == pid) {
       return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (idle) {
+      idle();
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
   }
   std::fprintf(stderr, "wine_serial_driver: %s overran %d s; killed\n", what, seconds);
   ::kill(-pid, SIGKILL);
@@ -113,21 +129,90 @@ int Run(const std::vector<std::string>& args, int seconds, const char* what,
   return Wait(Spawn(args, env), seconds, what);
 }
 
-// The first line upssim prints: its pseudo-terminal.
-std::string ReadFirstLine(int fd, int ms) {
-  std::string text;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (text.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 50) <= 0) continue;
-    char chunk[256];
-    const ssize_t n = ::read(fd, chunk, sizeof chunk);
-    if (n <= 0) break;
-    text.append(chunk, static_cast<std::size_t>(n));
+// Lines from a descriptor, each read within a time limit.
+class LineReader {
+ public:
+  explicit LineReader(int fd) : fd_(fd) {}
+  // The next line without its end, or empty when none came within ms.
+  std::string ReadLine(int ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+      const std::size_t end = buffered_.find('\n');
+      if (end != std::string::npos) {
+        std::string line = buffered_.substr(0, end);
+        buffered_.erase(0, end + 1);
+        return line;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            deadline - std::chrono::steady_clock::now())
+                            .count();
+      if (left <= 0) return std::string();
+      pollfd p{fd_, POLLIN, 0};
+      if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+      char chunk[256];
+      const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+      if (n <= 0) return std::string();
+      buffered_.append(chunk, static_cast<std::size_t>(n));
+    }
   }
-  const std::size_t end = text.find('\n');
-  return end == std::string::npos ? std::string() : text.substr(0, end);
-}
+
+ private:
+  int fd_;
+  std::string buffered_;
+};
+
+// Control lines for upssim from the Windows test: one connection per line on 127.0.0.1, the
+// line in, upssim's answer line out.
+class ControlRelay {
+ public:
+  ControlRelay(int toSim, LineReader& fromSim) : toSim_(toSim), fromSim_(fromSim) {}
+  ~ControlRelay() {
+    if (listener_ >= 0) ::close(listener_);
+  }
+
+  // Listens on a free port of 127.0.0.1; the port, or 0 on failure.
+  int Listen() {
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listener_ < 0) return 0;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof addr;
+    if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(listener_, 4) != 0 ||
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &size) != 0) {
+      return 0;
+    }
+    return ntohs(addr.sin_port);
+  }
+
+  // Serves the connections that are waiting, or waits up to 20 ms for one.
+  void Serve() {
+    pollfd p{listener_, POLLIN, 0};
+    if (::poll(&p, 1, 20) <= 0) return;
+    const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (client < 0) return;
+    LineReader in(client);
+    const std::string line = in.ReadLine(5000);
+    std::string answer = "error: the driver got no control line";
+    if (!line.empty()) {
+      const std::string text = line + "\n";
+      answer = ::write(toSim_, text.data(), text.size()) == static_cast<ssize_t>(text.size())
+                   ? fromSim_.ReadLine(5000)
+                   : "error: upssim does not take control lines";
+    }
+    const std::string out = answer + "\n";
+    if (::send(client, out.data(), out.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(out.size())) {
+      std::fprintf(stderr, "wine_serial_driver: the test left before its control answer\n");
+    }
+    ::close(client);
+  }
+
+ private:
+  int toSim_;
+  LineReader& fromSim_;
+  int listener_ = -1;
+};
 
 std::string WindowsPath(const std::string& unixPath) {
   std::string path = "Z:" + unixPath;
@@ -159,17 +244,27 @@ int main(int argc, char** argv) {
   const std::string journal = o.work + "/journal.txt";
   ::unlink(journal.c_str());
 
-  int out[2];
+  int out[2], in[2];
   if (::pipe2(out, O_CLOEXEC) != 0) return 1;
-  const pid_t sim = Spawn({o.upssim, "--journal", journal}, {}, out[1]);
+  if (::pipe2(in, O_CLOEXEC) != 0) return 1;
+  const pid_t sim = Spawn({o.upssim, "--journal", journal}, {}, out[1], in[0]);
   ::close(out[1]);
-  const std::string pty = ReadFirstLine(out[0], 5000);
+  ::close(in[0]);
+  LineReader fromSim(out[0]);
+  const std::string pty = fromSim.ReadLine(5000);
   if (pty.empty()) {
     std::fprintf(stderr, "wine_serial_driver: upssim did not report its line\n");
     if (sim > 0) ::kill(sim, SIGTERM);
     Wait(sim, 5, "upssim");
     ::close(out[0]);
+    ::close(in[1]);
     return 1;
+  }
+  ControlRelay relay(in[1], fromSim);
+  const int controlPort = relay.Listen();
+  if (controlPort == 0) {
+    std::fprintf(stderr, "wine_serial_driver: cannot listen on 127.0.0.1: %s\n",
+                 std::strerror(errno));
   }
   std::printf("wine_serial_driver: upssim on %s, mapped as %s (WINEPREFIX=%s)\n", pty.c_str(),
               o.port.c_str(), std::getenv("WINEPREFIX"));
@@ -186,9 +281,10 @@ int main(int argc, char** argv) {
     Run({"wineserver", "-w"}, 30, "wineserver -w");
     std::vector<std::string> test = {o.wineRun, o.test};
     test.insert(test.end(), o.testArgs.begin(), o.testArgs.end());
-    result = Run(test, 150, "the Wine test",
-                 {"LD_PRELOAD=" + o.preload, "VS_WINE_COM=" + o.port,
-                  "VS_UPSSIM_JOURNAL=" + WindowsPath(journal)});
+    result = Wait(Spawn(test, {"LD_PRELOAD=" + o.preload, "VS_WINE_COM=" + o.port,
+                               "VS_UPSSIM_JOURNAL=" + WindowsPath(journal),
+                               "VS_UPSSIM_CONTROL_PORT=" + std::to_string(controlPort)}),
+                  150, "the Wine test", [&relay] { relay.Serve(); });
     if (Run({"wine", "reg", "delete", portsKey, "/v", o.port, "/f"}, 60, "wine reg delete") !=
         0) {
       std::fprintf(stderr, "wine_serial_driver: could not remove the %s mapping\n",
@@ -198,5 +294,6 @@ int main(int argc, char** argv) {
   ::kill(sim, SIGTERM);
   if (Wait(sim, 5, "upssim") != 0) std::fprintf(stderr, "wine_serial_driver: upssim failed\n");
   ::close(out[0]);
+  ::close(in[1]);
   return result == 0 ? 0 : 1;
 }

@@ -1,6 +1,7 @@
-// The real registry. The product is built as a 64-bit program, so it reads the native
-// (64-bit) view of HKEY_LOCAL_MACHINE, where its own installer writes PathName; no
-// KEY_WOW64_32KEY redirection is asked for.
+// The real registry. The product is built as a 64-bit program and reads the native (64-bit)
+// view of HKEY_LOCAL_MACHINE first, where its own installer writes PathName; a 32-bit installer
+// writes into the 32-bit view (KEY_WOW64_32KEY) instead, so a key or value missing from the
+// native view is looked for there. A key that exists in neither view is not there.
 #include "platform/registry.h"
 
 #include <vector>
@@ -11,40 +12,60 @@ namespace platform {
 
 namespace {
 
+// One key path as both views hold it; either may be missing, not both.
 class Win32Key : public RegistryKey {
  public:
-  explicit Win32Key(HKEY key) : key_(key) {}
+  Win32Key(HKEY native, HKEY wow32) : native_(native), wow32_(wow32) {}
 
   bool QueryValue(const std::string& name, std::string* value, std::size_t maxBytes) override {
     if (maxBytes == 0) return false;
-    std::vector<char> buffer(maxBytes + 1, '\0');
-    DWORD size = static_cast<DWORD>(maxBytes);
-    const LONG result =
-        RegQueryValueExA(key_.Get(), name.c_str(), nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(buffer.data()), &size);
-    if (result != ERROR_SUCCESS) return false;  // ERROR_MORE_DATA included: it does not fit
-    if (size > maxBytes) return false;
-    std::size_t length = 0;
-    while (length < size && buffer[length] != '\0') ++length;
-    // A string stored without its terminator that fills the buffer would leave no room for one.
-    if (length >= maxBytes) return false;
-    value->assign(buffer.data(), length);
-    return true;
+    LONG result = ERROR_FILE_NOT_FOUND;
+    if (native_.Valid()) result = Query(native_.Get(), name, value, maxBytes);
+    // Only a value that is not there is looked for in the other view: one that is there but
+    // does not fit is refused, not replaced by another installer's.
+    if (result == ERROR_FILE_NOT_FOUND && wow32_.Valid()) {
+      result = Query(wow32_.Get(), name, value, maxBytes);
+    }
+    return result == ERROR_SUCCESS;
   }
 
  private:
-  win32::UniqueRegKey key_;
+  static LONG Query(HKEY key, const std::string& name, std::string* value, std::size_t maxBytes) {
+    std::vector<char> buffer(maxBytes + 1, '\0');
+    DWORD size = static_cast<DWORD>(maxBytes);
+    const LONG result = RegQueryValueExA(key, name.c_str(), nullptr, nullptr,
+                                         reinterpret_cast<BYTE*>(buffer.data()), &size);
+    if (result != ERROR_SUCCESS) return result;  // ERROR_MORE_DATA included: it does not fit
+    if (size > maxBytes) return ERROR_MORE_DATA;
+    std::size_t length = 0;
+    while (length < size && buffer[length] != '\0') ++length;
+    // A string stored without its terminator that fills the buffer would leave no room for one.
+    if (length >= maxBytes) return ERROR_MORE_DATA;
+    value->assign(buffer.data(), length);
+    return ERROR_SUCCESS;
+  }
+
+  win32::UniqueRegKey native_;
+  win32::UniqueRegKey wow32_;
 };
 
 class Win32Registry : public Registry {
  public:
   std::unique_ptr<RegistryKey> OpenLocalMachineKey(const std::string& subKey) override {
+    HKEY native = Open(subKey, KEY_WOW64_64KEY);
+    HKEY wow32 = Open(subKey, KEY_WOW64_32KEY);
+    if (native == nullptr && wow32 == nullptr) return nullptr;
+    return std::make_unique<Win32Key>(native, wow32);
+  }
+
+ private:
+  static HKEY Open(const std::string& subKey, REGSAM view) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE, &key) !=
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE | view, &key) !=
         ERROR_SUCCESS) {
       return nullptr;
     }
-    return std::make_unique<Win32Key>(key);
+    return key;
   }
 };
 

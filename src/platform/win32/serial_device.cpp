@@ -1,12 +1,15 @@
 // Serial line on Windows: an overlapped COM port handle, the driver's DCB with four fields
-// changed, COMMTIMEOUTS, an event-mask wait for a received character that SetCommMask(0)
-// releases, one-byte overlapped reads waited in 10 ms slices, and overlapped writes waited to
-// completion.
+// changed and the line made raw, COMMTIMEOUTS, an event-mask wait for a received character that
+// SetCommMask(0) releases, one-byte overlapped reads and overlapped writes, both waited in 10 ms
+// slices so that a closing port can cancel them. After a failed request the line's error state
+// is cleared, so that one line error never leaves the port deaf.
 //
 // Wine differences the backend absorbs: an empty, timed-out one-byte read completes with
 // ERROR_TIMEOUT (1460) where Windows reports success with 0 bytes, and a wait released by
 // SetCommMask(h, 0) completes with ERROR_OPERATION_ABORTED (995); both mean "no byte" and
-// "released" (a wait ending without a release is a failure, whatever its code). Wine does not
+// "released" (a wait ending without a release is a failure, whatever its code). A write that
+// runs out of its time-outs completes with fewer bytes on Windows and may fail with
+// ERROR_TIMEOUT under Wine: either way the rest of the request is dropped. Wine does not
 // enforce the exclusive open.
 #include <atomic>
 #include <condition_variable>
@@ -21,8 +24,8 @@ namespace {
 
 using win32::UniqueHandle;
 
-// One slice of the wait for a pending one-byte read.
-constexpr DWORD kReadSliceMs = 10;
+// One slice of the wait for a pending read or write: how soon a closing port is noticed.
+constexpr DWORD kRequestSliceMs = 10;
 
 // The DOS device names COM1..COM9 work bare, but COM10 and above only through the device
 // namespace; "\\.\COMn" reaches every port number the same way.
@@ -38,11 +41,46 @@ std::string DeviceName(const std::string& name) {
 
 int LastError() { return static_cast<int>(GetLastError()); }
 
+// The frame bytes pass as they are, both ways: no XON/XOFF (a check byte may be 0x11 or 0x13),
+// no CTS/DSR handshake (a three-wire cable never raises them and a write would wait for ever),
+// no error or NUL replacement, and a line error does not stop the port (abort-on-error).
+// DTR and RTS are simply held up: some UPS interfaces take their presence or power from them.
+void MakeRaw(DCB* dcb) {
+  dcb->fBinary = TRUE;
+  dcb->fParity = dcb->Parity != NOPARITY ? TRUE : FALSE;
+  dcb->fOutxCtsFlow = FALSE;
+  dcb->fOutxDsrFlow = FALSE;
+  dcb->fDtrControl = DTR_CONTROL_ENABLE;
+  dcb->fDsrSensitivity = FALSE;
+  dcb->fOutX = FALSE;
+  dcb->fInX = FALSE;
+  dcb->fErrorChar = FALSE;
+  dcb->fNull = FALSE;
+  dcb->fRtsControl = RTS_CONTROL_ENABLE;
+  dcb->fAbortOnError = FALSE;
+}
+
+// Clears the line's error state after a failed request. A driver that still stops the port on
+// a line error refuses every request until this is called.
+void ClearLineErrors(HANDLE port) {
+  DWORD errors = 0;
+  COMSTAT status{};
+  if (!ClearCommError(port, &errors, &status)) {
+    // Nothing more to do here: the next request on the port reports what is wrong.
+  }
+}
+
+// A request that ends by its time-out or by being released has no line error to clear.
+bool LineErrorPossible(DWORD error) {
+  return error != ERROR_TIMEOUT && error != ERROR_OPERATION_ABORTED && error != ERROR_IO_PENDING;
+}
+
 class Win32SerialDevice final : public SerialDevice {
  public:
   int CreateRequests() override {
     std::lock_guard<std::mutex> guard(lock_);
     released_ = false;
+    writeClosing_ = false;
     // The wait's own event is kept until destruction: the receive thread may still be
     // collecting a released wait while the port closes.
     if (!waitEvent_.Valid()) {
@@ -88,7 +126,8 @@ class Win32SerialDevice final : public SerialDevice {
       return ERROR_INVALID_PARAMETER;
     }
     Use use(*this, Use::Control);
-    // Every other field stays as the driver reports it.
+    // Every other field stays as the driver reports it, except those that make the line raw:
+    // whatever flow control or error handling the driver last had must not reach the frames.
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(use.port, &dcb)) return LastError();
@@ -98,6 +137,7 @@ class Win32SerialDevice final : public SerialDevice {
                  : settings.parity == Parity::Even ? EVENPARITY
                                                    : NOPARITY;
     dcb.StopBits = settings.stopBits == 2 ? TWOSTOPBITS : ONESTOPBIT;
+    MakeRaw(&dcb);
     return SetCommState(use.port, &dcb) ? 0 : LastError();
   }
 
@@ -126,7 +166,10 @@ class Win32SerialDevice final : public SerialDevice {
     DWORD mask = 0;
     if (WaitCommEvent(use.port, &mask, &request)) return 0;
     const DWORD error = GetLastError();
-    if (error != ERROR_IO_PENDING) return released_ ? 0 : static_cast<int>(error);
+    if (error != ERROR_IO_PENDING) {
+      ClearLineErrors(use.port);
+      return released_ ? 0 : static_cast<int>(error);
+    }
     // A release that came between the check above and the wait found no wait to end.
     if (released_ && !SetCommMask(use.port, 0)) {
       // The wait still ends when a character comes; nothing better is possible here.
@@ -134,8 +177,11 @@ class Win32SerialDevice final : public SerialDevice {
     DWORD ignored = 0;
     if (GetOverlappedResult(use.port, &request, &ignored, TRUE)) return 0;
     // Aborted (995) is how a released wait ends under Wine; without a release it is a failure
-    // (Wine also ends the wait with it when the line's modem status cannot be read).
-    return released_ ? 0 : LastError();
+    // (Wine also ends the wait with it when the line's modem status cannot be read, and a
+    // driver with abort-on-error ends it so after a line error).
+    const int failed = LastError();
+    ClearLineErrors(use.port);
+    return released_ ? 0 : failed;
   }
 
   int ReleaseWait() override {
@@ -153,9 +199,9 @@ class Win32SerialDevice final : public SerialDevice {
     DWORD count = 0;
     if (ReadFile(use.port, byte, 1, &count, &request)) return count == 1 ? 1 : 0;
     // Failed at once (Wine's ERROR_TIMEOUT included): a read without a byte.
-    if (GetLastError() != ERROR_IO_PENDING) return 0;
+    if (GetLastError() != ERROR_IO_PENDING) return ReadFailed(use.port);
     for (;;) {
-      const DWORD waited = WaitForSingleObject(use.event, kReadSliceMs);
+      const DWORD waited = WaitForSingleObject(use.event, kRequestSliceMs);
       if (waited == WAIT_OBJECT_0) break;
       // A read without a time limit gives up once the port is released for closing; so does
       // one whose event cannot be waited on. The request must end before its block goes.
@@ -163,11 +209,11 @@ class Win32SerialDevice final : public SerialDevice {
         if (!CancelIo(use.port)) {
           // Nothing was cancelled: the read then ends by itself, and the wait below sees it.
         }
-        if (!GetOverlappedResult(use.port, &request, &count, TRUE)) return 0;
+        if (!GetOverlappedResult(use.port, &request, &count, TRUE)) return ReadFailed(use.port);
         return count == 1 ? 1 : 0;
       }
     }
-    if (!GetOverlappedResult(use.port, &request, &count, FALSE)) return 0;
+    if (!GetOverlappedResult(use.port, &request, &count, FALSE)) return ReadFailed(use.port);
     return count == 1 ? 1 : 0;
   }
 
@@ -175,22 +221,28 @@ class Win32SerialDevice final : public SerialDevice {
     Use use(*this, Use::Write);
     if (use.port == INVALID_HANDLE_VALUE || use.event == nullptr) return;
     std::size_t done = 0;
+    // Write errors are not reported to the caller; the link notices the missing reply.
     while (done < length) {
-      const std::size_t chunk = length - done > 65536 ? 65536 : length - done;
+      const DWORD chunk = static_cast<DWORD>(length - done > 65536 ? 65536 : length - done);
       OVERLAPPED request{};
       request.hEvent = use.event;
       DWORD written = 0;
-      if (!WriteFile(use.port, data + done, static_cast<DWORD>(chunk), &written, &request)) {
-        // Write errors are not reported to the caller; the link notices the missing reply.
-        if (GetLastError() != ERROR_IO_PENDING) return;
-        if (!GetOverlappedResult(use.port, &request, &written, TRUE)) return;
+      if (!WriteFile(use.port, data + done, chunk, &written, &request) &&
+          (GetLastError() != ERROR_IO_PENDING || !AwaitWrite(use, &request, &written))) {
+        if (LineErrorPossible(GetLastError())) ClearLineErrors(use.port);
+        return;
       }
-      if (written == 0) return;
       done += written;
+      // Fewer bytes than asked: the write time-outs ran out, the line does not take bytes.
+      if (written < chunk) return;
     }
   }
 
-  int CloseWriteRequest() override { return CloseEvent(&writeEvent_, &writers_); }
+  // A write still waiting on the line is cancelled first: the request it waits with goes.
+  int CloseWriteRequest() override {
+    writeClosing_ = true;
+    return CloseEvent(&writeEvent_, &writers_);
+  }
   int CloseReadRequest() override { return CloseEvent(&readEvent_, &readers_); }
 
   int ClosePort() override {
@@ -241,6 +293,35 @@ class Win32SerialDevice final : public SerialDevice {
     HANDLE event = nullptr;
   };
 
+  // A read that failed: its line error is cleared, and it brought no byte.
+  static int ReadFailed(HANDLE port) {
+    if (LineErrorPossible(GetLastError())) ClearLineErrors(port);
+    return 0;
+  }
+
+  // Waits for a pending write in slices; when the port is released or the write request closed
+  // meanwhile, the write is cancelled (CancelIo ends the calling thread's requests only, so the
+  // writer cancels its own) and false is returned. False too when the write failed, with
+  // GetLastError set; otherwise *written is what went out.
+  bool AwaitWrite(const Use& use, OVERLAPPED* request, DWORD* written) {
+    for (;;) {
+      const DWORD waited = WaitForSingleObject(use.event, kRequestSliceMs);
+      if (waited == WAIT_OBJECT_0) {
+        return GetOverlappedResult(use.port, request, written, FALSE) != 0;
+      }
+      if (waited != WAIT_TIMEOUT || released_ || writeClosing_) {
+        if (!CancelIo(use.port)) {
+          // Nothing was cancelled: the write then ends by its time-outs, and the wait below
+          // sees it.
+        }
+        // The request must end before its block goes, whatever its result.
+        static_cast<void>(GetOverlappedResult(use.port, request, written, TRUE));
+        SetLastError(ERROR_OPERATION_ABORTED);
+        return false;
+      }
+    }
+  }
+
   int CloseEvent(UniqueHandle* event, int* inFlight) {
     std::unique_lock<std::mutex> guard(lock_);
     // Closing an event that is not there fails, as CloseHandle does.
@@ -263,6 +344,8 @@ class Win32SerialDevice final : public SerialDevice {
   int writers_ = 0;
   // Set by ReleaseWait (and a close with users), cleared by the next CreateRequests.
   std::atomic<bool> released_{false};
+  // Set by CloseWriteRequest, cleared by the next CreateRequests: a pending write gives up.
+  std::atomic<bool> writeClosing_{false};
 };
 
 class Win32SerialFactory final : public SerialFactory {
@@ -277,6 +360,25 @@ class Win32SerialFactory final : public SerialFactory {
 SerialFactory& SystemSerialFactory() {
   static Win32SerialFactory factory;
   return factory;
+}
+
+bool SerialDeviceGone(int error) {
+  switch (error) {
+    // What the usual USB serial drivers answer on a handle whose adapter was pulled out; an
+    // invalid handle cannot come back either. A port that cannot be found when it is opened
+    // (file or path not found) was never there: that is an open failure, not a lost device.
+    case ERROR_BAD_COMMAND:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_NOT_READY:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_DEV_NOT_EXIST:
+      return true;
+    default:
+      return false;
+  }
 }
 
 }  // namespace platform
