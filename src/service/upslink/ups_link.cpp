@@ -108,16 +108,18 @@ UpsLink::~UpsLink() {
 }
 
 void UpsLink::ReceiveLoop() {
-  std::int64_t nextLookMs = 0;
+  std::int64_t askedAfter = -1;  // the failed look that the last request was for
   for (;;) {
     const int result = port_.PumpReceive();
     if (result > 0) dataEvent_.Set();
     if (stop_.load()) return;
     if (result == -1 && port_.LineGone() && !portGone_.exchange(true)) OnLineGone();
-    // A lost device is looked for again every few seconds by the supervision thread, which
-    // owns the port's opening; the request is what wakes it.
-    if (reconnecting_.load() && !port_.IsOpen() && clock_.MonotonicMs() >= nextLookMs) {
-      nextLookMs = clock_.MonotonicMs() + kReconnectPaceMs;
+    // A lost device is looked for again a few seconds after each failed look, by the
+    // supervision thread, which owns the port's opening; the request is what wakes it.
+    const std::int64_t lastLook = lastLookMs_.load();
+    if (reconnecting_.load() && !port_.IsOpen() && lastLook != askedAfter &&
+        clock_.MonotonicMs() >= lastLook + kReconnectPaceMs) {
+      askedAfter = lastLook;
       if (ServiceContext* context = receiverContext_.load()) context->requestStatus.Set();
     }
     // Only paces the loop while no port is open; the stop event ends the pause early.
@@ -304,6 +306,7 @@ int UpsLink::RequestStatus() {
     } else if (port_.IsOpen()) {
       context_->failCount.fetch_add(1);  // the UPS behind the new port did not answer
     }
+    lastLookMs_.store(clock_.MonotonicMs());
     return 1;
   }
   unsigned char request[kRequestBufferSize];

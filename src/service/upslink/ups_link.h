@@ -136,6 +136,8 @@ class UpsLink : public Link {
   std::atomic<bool> portGone_{false};
   // The link was up when its device went away: status requests reopen the port instead.
   std::atomic<bool> reconnecting_{false};
+  // When the supervision thread last looked for a lost device (monotonic ms).
+  std::atomic<std::int64_t> lastLookMs_{0};
   int lastTopic_ = 0;  // poll thread: the fault topic named last, so the log names each once
 
   platform::Event dataEvent_{platform::EventReset::Auto};
