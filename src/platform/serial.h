@@ -42,8 +42,8 @@ class SerialDevice {
   // Creates the read and write request events (auto-reset write, manual-reset read).
   virtual int CreateRequests() = 0;
   // Opens the port by its configured name for exclusive read/write; false when it cannot be
-  // opened (the caller's diagnostic line carries no number).
-  virtual bool OpenPort(const std::string& name) = 0;
+  // opened, with the system's error number in *error (0 when the name itself is unusable).
+  virtual bool OpenPort(const std::string& name, int* error) = 0;
   virtual int GetLineSettings(LineSettings* settings) = 0;
   virtual int SetLineSettings(const LineSettings& settings) = 0;
   virtual int SetTimeouts(const SerialTimeouts& timeouts) = 0;
@@ -56,9 +56,9 @@ class SerialDevice {
   // Reads at most one byte, bounded by the read time-outs: 1 a byte was read, 0 none arrived
   // (time-out, or the request failed at once).
   virtual int ReadByte(unsigned char* byte) = 0;
-  // Writes the whole request and waits until it has gone out; the write time-outs bound the
-  // wait (what has not gone out by then is dropped), and ReleaseWait, CloseWriteRequest or
-  // ClosePort on another thread end it.
+  // Writes the whole request and waits until it has gone out; the write time-outs (multiplier
+  // per byte plus constant, both 0: no limit) bound the wait (what has not gone out by then is
+  // dropped), and ReleaseWait, CloseWriteRequest or ClosePort on another thread end it.
   virtual void Write(const unsigned char* data, std::size_t length) = 0;
 
   // The three releases of the close sequence, each 0 or the system's error number.
@@ -75,7 +75,12 @@ class SerialFactory {
 
 SerialFactory& SystemSerialFactory();
 
-// True when a serial error says the device itself is gone (hang-up, removed adapter): the port must be opened afresh.
+// True when a serial error says the device itself is gone (hang-up, removed adapter): the port
+// must be opened afresh.
 bool SerialDeviceGone(int error);
+
+// The system's name of the device a configured port name opens ("COM3" is /dev/ttyS2 on Linux
+// and \\.\COM3 on Windows); empty when the name can name no device.
+std::string SerialDevicePath(const std::string& portName);
 
 }  // namespace platform

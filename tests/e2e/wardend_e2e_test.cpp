@@ -77,6 +77,7 @@ class Wardend {
     }
   }
   bool Started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
   // Waits up to ms for the process to end; true with its wait status when it did.
   bool WaitExit(int ms, int* status) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
@@ -283,6 +284,99 @@ TEST_F(WardendWithUps, SilentUpsLeavesTheLinkDownAndTheServiceStoppable) {
   // Not spinning: no further attempt before the next supervision period (60 s).
   std::this_thread::sleep_for(std::chrono::seconds(2));
   EXPECT_EQ(3u, CountOf(JournalCommands(ReadFile(Journal())), "UP 11"));
+  EXPECT_TRUE(wardend.Running());
+  StopCleanly(wardend);
+}
+
+namespace {
+
+// CPU seconds the process has used (user and system), from /proc.
+double CpuSeconds(pid_t pid) {
+  const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  const std::size_t close = stat.rfind(')');
+  if (close == std::string::npos) return -1;
+  std::vector<std::string> fields;
+  std::size_t start = close + 2;
+  while (start < stat.size()) {
+    std::size_t end = stat.find(' ', start);
+    if (end == std::string::npos) end = stat.size();
+    fields.push_back(stat.substr(start, end - start));
+    start = end + 1;
+  }
+  // After the name: state is field 3; utime and stime are fields 14 and 15.
+  if (fields.size() < 13) return -1;
+  return (std::stod(fields[11]) + std::stod(fields[12])) / sysconf(_SC_CLK_TCK);
+}
+
+// Points link at target in one step, as udev does for a device that comes back.
+bool PointLink(const std::string& link, const std::string& target) {
+  const std::string temp = link + ".new";
+  ::unlink(temp.c_str());
+  return ::symlink(target.c_str(), temp.c_str()) == 0 && ::rename(temp.c_str(), link.c_str()) == 0;
+}
+
+}  // namespace
+
+TEST_F(WardendWithUps, AStopDuringTheHandshakeEndsAtOnceAndSendsNothingMore) {
+  StartUps();
+  EXPECT_EQ("ok", ups.Control("silent on").substr(0, 2));
+  Wardend wardend({"--foreground"}, Registry(), scratch.path());
+  ASSERT_TRUE(wardend.Started());
+  ASSERT_TRUE(WaitForCount(Journal(), "UP 11", 1, 20000)) << ReadFile(SrvLog());
+  // Inside the first transaction of the handshake, which a silent UPS lets run for 12.6 s.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  const std::size_t requests = JournalCommands(ReadFile(Journal())).size();
+  const auto stop = Clock::now();
+  wardend.Terminate();
+  int status = 0;
+  ASSERT_TRUE(wardend.WaitExit(3000, &status)) << "no exit within 3 s of the stop";
+  EXPECT_LT(Clock::now() - stop, std::chrono::seconds(3));
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(0, WEXITSTATUS(status)) << wardend.Output();
+  EXPECT_EQ(requests, JournalCommands(ReadFile(Journal())).size())
+      << "a request reached the UPS after the stop\n" << ReadFile(Journal());
+  const std::string log = ReadFile(SrvLog());
+  EXPECT_EQ(std::string::npos, log.find("終了しません")) << "a worker was set aside\n" << log;
+  EXPECT_EQ(std::string::npos, log.find("メッセージNo[206]")) << log;
+}
+
+TEST_F(WardendWithUps, ADeviceThatComesBackIsOpenedAfreshWithoutARestart) {
+  StartUps();
+  const std::string device = scratch.File("ttyUPS");
+  ASSERT_TRUE(PointLink(device, ups.slavePath()));
+  ASSERT_TRUE(platform::ProfileWriteString("upstab", "ttyname", device, install.File("upstab.ini")));
+  Wardend wardend({"--foreground"}, Registry(), scratch.path());
+  ASSERT_TRUE(wardend.Started());
+  ASSERT_TRUE(WaitForCount(Journal(), "RC", 1, 20000)) << ReadFile(SrvLog());
+
+  // The adapter is pulled: the simulator and its pseudo-terminal go away.
+  ups.Stop();
+  ASSERT_TRUE(WaitForText(SrvLog(), "UPS：通信ポートが切断されました", 10000)) << ReadFile(SrvLog());
+  // While the device is missing the service looks for it now and then, quietly.
+  const double cpuBefore = CpuSeconds(wardend.pid());
+  std::this_thread::sleep_for(std::chrono::seconds(4));
+  const double cpuUsed = CpuSeconds(wardend.pid()) - cpuBefore;
+  EXPECT_LT(cpuUsed, 0.5) << "the service spins while the device is missing";
+  std::string log = ReadFile(SrvLog());
+  std::size_t failures = 0;
+  for (std::size_t at = log.find("CreateFile("); at != std::string::npos;
+       at = log.find("CreateFile(", at + 1)) {
+    ++failures;
+  }
+  EXPECT_LE(failures, 1u) << log;
+
+  // It is plugged back: a new device behind the same name.
+  testsupport::UpssimProcess replugged;
+  const std::string journal2 = scratch.File("journal2");
+  ASSERT_TRUE(replugged.Start({"--journal", journal2}));
+  ASSERT_TRUE(PointLink(device, replugged.slavePath()));
+  ASSERT_TRUE(WaitForCount(journal2, "RC", 1, 20000))
+      << "status does not flow again\n" << ReadFile(SrvLog()) << ReadFile(journal2);
+  const std::vector<std::string> commands = JournalCommands(ReadFile(journal2));
+  ASSERT_GE(commands.size(), 6u);
+  EXPECT_EQ((std::vector<std::string>{"UP 11", "VP 33", "VN 000000", "RA", "RI", "RD"}),
+            std::vector<std::string>(commands.begin(), commands.begin() + 6));
+  EXPECT_TRUE(WaitForText(SrvLog(), "UPS：通信ポートを再接続しました", 5000));
   EXPECT_TRUE(wardend.Running());
   StopCleanly(wardend);
 }

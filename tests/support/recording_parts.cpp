@@ -34,6 +34,12 @@ int FakeLink::Close() {
   return 1;
 }
 
+int FakeLink::Abort() {
+  log_.Add("link.Abort");
+  closed_.Set();
+  return 1;
+}
+
 int FakeLink::RequestStatus() {
   log_.Add("link.RequestStatus");
   return 1;

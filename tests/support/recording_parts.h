@@ -23,6 +23,7 @@ class FakeLink : public wardend::Link {
   int LoadIniSettings(const std::string& upstabPath) override;
   int Open() override;
   int Close() override;
+  int Abort() override;
   int ReloadSettings() override { return 1; }
   int RequestStatus() override;
   // Waits (fake time) up to 5 s for a pushed code, like the serial link does for a frame.

@@ -100,8 +100,9 @@ std::string ReadSerialFrame(SerialDevice& device, int totalMs) {
 bool OpenConfigured(const SerialContractTarget& target, std::unique_ptr<SerialDevice>* out) {
   std::unique_ptr<SerialDevice> device = target.factory->Create();
   EXPECT_EQ(0, device->CreateRequests());
-  if (!device->OpenPort(target.portName)) {
-    ADD_FAILURE() << "cannot open " << target.portName;
+  int error = 0;
+  if (!device->OpenPort(target.portName, &error)) {
+    ADD_FAILURE() << "cannot open " << target.portName << ": error " << error;
     return false;
   }
   LineSettings settings;
@@ -311,14 +312,17 @@ void CheckClosePortEndsPendingWait(const SerialContractTarget& target) {
   EXPECT_EQ(0, device->CloseReadRequest());
   // The same device opens the line again afterwards.
   ASSERT_EQ(0, device->CreateRequests());
-  EXPECT_TRUE(device->OpenPort(target.portName));
+  int error = 0;
+  EXPECT_TRUE(device->OpenPort(target.portName, &error));
   CloseSequence(*device);
 }
 
 void CheckMissingPortFails(platform::SerialFactory& factory, const std::string& missingName) {
   std::unique_ptr<SerialDevice> device = factory.Create();
   ASSERT_EQ(0, device->CreateRequests());
-  EXPECT_FALSE(device->OpenPort(missingName));
+  int error = 0;
+  EXPECT_FALSE(device->OpenPort(missingName, &error));
+  EXPECT_NE(0, error) << "a missing port reports the system's reason";
   // Nothing is open, so nothing blocks: a read returns at once and the close calls finish.
   unsigned char byte = 0;
   EXPECT_EQ(0, device->ReadByte(&byte));

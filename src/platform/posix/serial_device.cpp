@@ -16,7 +16,6 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "platform/posix/serial_port_name.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/serial.h"
 
@@ -148,23 +147,32 @@ class PosixSerialDevice final : public SerialDevice {
     return 0;
   }
 
-  bool OpenPort(const std::string& name) override {
+  bool OpenPort(const std::string& name, int* error) override {
+    *error = 0;
     const std::string path = SerialDevicePath(name);
     if (path.empty()) return false;
     std::lock_guard<std::mutex> guard(lock_);
-    if (fd_ >= 0) return false;
+    if (fd_ >= 0) {
+      *error = EBUSY;
+      return false;
+    }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
+    if (fd < 0) {
+      *error = errno;
+      return false;
+    }
     termios tio{};
     // TIOCEXCL keeps other users out but not root, which the daemon usually is; the lock keeps
     // a second daemon out as well.
     if (::tcgetattr(fd, &tio) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
         ::ioctl(fd, TIOCEXCL) != 0) {
+      *error = errno == EWOULDBLOCK ? EBUSY : errno;
       static_cast<void>(CloseDescriptor(fd));
       return false;
     }
     MakeRaw(&tio);
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+      *error = errno;
       static_cast<void>(ReleaseDescriptor(fd));
       return false;
     }
@@ -263,14 +271,8 @@ class PosixSerialDevice final : public SerialDevice {
       // With VMIN and VTIME 0 an empty line reads as 0 bytes, like EAGAIN; a hang-up shows in
       // poll(). Any other failure is a request that failed at once: no byte.
       if (n < 0 && errno != EAGAIN && errno != EINTR) return 0;
-      int remaining = -1;
-      if (limitMs >= 0) {
-        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now() - start)
-                                 .count();
-        if (elapsed >= limitMs) return 0;
-        remaining = static_cast<int>(limitMs - elapsed);
-      }
+      const int remaining = RemainingMs(start, limitMs);
+      if (remaining == 0) return 0;
       pollfd fds[2] = {{use.fd, POLLIN, 0}, {wakeRead_.Get(), POLLIN, 0}};
       const int ready = ::poll(fds, 2, remaining);
       if (ready < 0 && errno != EINTR) return 0;
@@ -287,6 +289,10 @@ class PosixSerialDevice final : public SerialDevice {
   void Write(const unsigned char* data, std::size_t length) override {
     Use use(*this);
     if (use.fd < 0) return;
+    // Bounded like a Windows write with its total time-outs: a line that does not drain (a
+    // stalled device) cannot hold the writer.
+    const int limitMs = WriteLimitMs(length);
+    const auto start = std::chrono::steady_clock::now();
     std::size_t done = 0;
     while (done < length) {
       const ssize_t n = ::write(use.fd, data + done, length - done);
@@ -297,8 +303,11 @@ class PosixSerialDevice final : public SerialDevice {
       if (n < 0 && errno == EINTR) continue;
       // Write errors are not reported to the caller; the link notices the missing reply.
       if (n < 0 && errno != EAGAIN) return;
+      const int remaining = RemainingMs(start, limitMs);
+      if (remaining == 0) return;
       pollfd fds[2] = {{use.fd, POLLOUT, 0}, {wakeRead_.Get(), POLLIN, 0}};
-      if (::poll(fds, 2, -1) < 0) {
+      const int ready = ::poll(fds, 2, remaining);
+      if (ready < 0) {
         if (errno == EINTR) continue;
         return;
       }
@@ -350,7 +359,9 @@ class PosixSerialDevice final : public SerialDevice {
   // Gives up exclusivity (it would outlive us while the other end keeps the line open) and
   // closes; 0 or the error number of the first failing call.
   static int ReleaseDescriptor(int fd) {
-    const int exclusive = ::ioctl(fd, TIOCNXCL) == 0 ? 0 : errno;
+    int exclusive = ::ioctl(fd, TIOCNXCL) == 0 ? 0 : errno;
+    // A device that is gone has no exclusivity left to give up.
+    if (SerialDeviceGone(exclusive)) exclusive = 0;
     const int closed = CloseDescriptor(fd);
     return exclusive != 0 ? exclusive : closed;
   }
@@ -370,6 +381,25 @@ class PosixSerialDevice final : public SerialDevice {
     // MAXDWORD as interval with no totals: return at once with what is there.
     if (timeouts_.readInterval == -1) return 0;
     return -1;
+  }
+
+  // Milliseconds a write of length bytes may take; -1 without a limit.
+  int WriteLimitMs(std::size_t length) {
+    std::lock_guard<std::mutex> guard(lock_);
+    const long long total = static_cast<long long>(timeouts_.writeTotalMultiplier) *
+                                static_cast<long long>(length) +
+                            timeouts_.writeTotalConstant;
+    if (total <= 0) return -1;
+    return total > 0x7fffffff ? 0x7fffffff : static_cast<int>(total);
+  }
+
+  // What is left of limitMs since start: -1 without a limit, 0 when it has run out.
+  static int RemainingMs(std::chrono::steady_clock::time_point start, int limitMs) {
+    if (limitMs < 0) return -1;
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - start)
+                             .count();
+    return elapsed >= limitMs ? 0 : static_cast<int>(limitMs - elapsed);
   }
 
   void PauseOnWake(int ms) {
@@ -404,6 +434,11 @@ class PosixSerialFactory final : public SerialFactory {
 SerialFactory& SystemSerialFactory() {
   static PosixSerialFactory factory;
   return factory;
+}
+
+bool SerialDeviceGone(int error) {
+  // A hung-up line and an adapter that was pulled out; the descriptor is of no more use.
+  return error == EIO || error == ENXIO || error == ENODEV;
 }
 
 }  // namespace platform

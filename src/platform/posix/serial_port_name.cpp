@@ -1,4 +1,4 @@
-#include "platform/posix/serial_port_name.h"
+#include "platform/serial.h"
 
 namespace platform {
 

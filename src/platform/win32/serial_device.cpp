@@ -27,18 +27,6 @@ using win32::UniqueHandle;
 // One slice of the wait for a pending read or write: how soon a closing port is noticed.
 constexpr DWORD kRequestSliceMs = 10;
 
-// The DOS device names COM1..COM9 work bare, but COM10 and above only through the device
-// namespace; "\\.\COMn" reaches every port number the same way.
-std::string DeviceName(const std::string& name) {
-  const bool com = name.size() > 3 && (name[0] == 'C' || name[0] == 'c') &&
-                   (name[1] == 'O' || name[1] == 'o') && (name[2] == 'M' || name[2] == 'm');
-  if (!com) return name;
-  for (std::size_t i = 3; i < name.size(); ++i) {
-    if (name[i] < '0' || name[i] > '9') return name;
-  }
-  return "\\\\.\\" + name;
-}
-
 int LastError() { return static_cast<int>(GetLastError()); }
 
 // The frame bytes pass as they are, both ways: no XON/XOFF (a check byte may be 0x11 or 0x13),
@@ -98,11 +86,17 @@ class Win32SerialDevice final : public SerialDevice {
     return 0;
   }
 
-  bool OpenPort(const std::string& name) override {
+  bool OpenPort(const std::string& name, int* error) override {
     std::lock_guard<std::mutex> guard(lock_);
-    if (port_.Valid()) return false;
-    port_.Reset(CreateFileA(DeviceName(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr));
+    *error = 0;
+    if (port_.Valid()) {
+      *error = ERROR_BUSY;
+      return false;
+    }
+    port_.Reset(CreateFileA(SerialDevicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED,
+                            nullptr));
+    if (!port_.Valid()) *error = LastError();
     return port_.Valid();
   }
 

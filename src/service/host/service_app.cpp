@@ -137,6 +137,8 @@ void ServiceApp::SupervisionThread() {
   startTime = clock.Now();
   context.pollPeriod = 60;
   context.powerState = OpenLink();
+  // A stop that came during the handshake: nothing more is started.
+  if (stopping_) return;
   context.alarmActive = 0;
   timer_->StartTimerThread(&context, link_.get());
   programs_->RunSlotProgram(kCompanionSlot);
@@ -175,6 +177,8 @@ int ServiceApp::OpenLink() {
   ServiceContext& context = *context_;
   context.portFailed = 0;
   bool up = link_->Open() != 0;
+  // A handshake cut short by the stop is no failure of the UPS.
+  if (stopping_) return 1;
   if (up) up = udpServer_->StartUdpServer(&context, link_.get());
   if (!up) {
     events_->RaiseEvent(context.portFailed ? 220 : 206);
@@ -241,10 +245,14 @@ void ServiceApp::StopWorker(std::unique_ptr<platform::Thread>& thread, platform:
 }
 
 void ServiceApp::StopSequence() {
+  stopping_ = true;
   timer_->StopTimerThread();
   udpServer_->StopUdpServer();
   supervisionStop_.Set();
   pollStop_.Set();
+  // A worker inside a handshake or a power-off command would otherwise wait out its
+  // transactions (many seconds with a silent UPS) and talk to the UPS after the stop.
+  if (Link* link = linkView_.load()) link->Abort();
   if (supervisionThread_->Exists()) {
     events_->RaiseEvent(201);
     StopWorker(supervisionThread_, supervisionStop_, supervisionFinished_, "SupervisionThread");

@@ -151,6 +151,8 @@ class ServiceApp {
   std::atomic<bool> pollStarted_{false};
   std::atomic<bool> socketsStarted_{false};
   std::atomic<bool> workerDetached_{false};
+  // Set when the stop sequence begins; the link refuses every request from then on.
+  std::atomic<bool> stopping_{false};
 };
 
 }  // namespace wardend

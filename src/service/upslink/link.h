@@ -22,6 +22,10 @@ class Link {
   virtual int Open() = 0;
   // Closes the port and ends the receive thread.
   virtual int Close() = 0;
+  // Ends every wait of the link at once (a handshake or power-off command in progress) and
+  // refuses every request from now on, so that the service can stop without waiting for a
+  // silent UPS. Any thread; Close still follows.
+  virtual int Abort() = 0;
   virtual int ReloadSettings() = 0;
   // Sends a status request and counts it in failCount.
   virtual int RequestStatus() = 0;

@@ -6,6 +6,7 @@
 
 #include "common/cp932.h"
 #include "platform/clock.h"
+#include "platform/system_error.h"
 #include "service/host/srv_log.h"
 #include "service/upslink/frame_codec.h"
 
@@ -21,6 +22,8 @@ constexpr std::size_t kFrameWindow = 256;
 // a very long configured wait still looks at least once a minute).
 constexpr int kFirstDelayMs = 300;
 constexpr std::int64_t kLongestDelayMs = 60000;
+// What a write may take beyond its characters' time on the line.
+constexpr int kWriteSlackMs = 1000;
 
 // The k-th delay of a transaction (k from 1): 300, 600, 1200, 2100, 3300, 4800 ms ...
 int TransactionDelayMs(int k) {
@@ -55,6 +58,12 @@ int SerialPort::LineRate(int configuredRate) {
   }
 }
 
+int SerialPort::CharacterTimeMs(int lineRate) {
+  // Ten bits a character, rounded up.
+  const int rate = LineRate(lineRate);
+  return (10000 + rate - 1) / rate;
+}
+
 int SerialPort::ReadTimeoutMs(int lineRate) {
   // Taken from the rate the line really runs at: a configured rate the line does not support
   // runs at 2400 bit/s, and one above 10000 would give 0 ms, which means no time-out at all and
@@ -64,7 +73,7 @@ int SerialPort::ReadTimeoutMs(int lineRate) {
 }
 
 bool SerialPort::Open(const std::string& name, int baudRate, int dataBits,
-                      const std::string& parity, int stopBits) {
+                      const std::string& parity, int stopBits, bool quietRepeats) {
   if (IsOpen()) return true;
   if (!device_) {
     log_.Write("COMポート：CreateFile(Error[INVALID_HANDLE_VALUE])");
@@ -80,11 +89,24 @@ bool SerialPort::Open(const std::string& name, int baudRate, int dataBits,
     ReleaseDevice();
     return false;
   }
-  if (!device_->OpenPort(name)) {
-    log_.Write("COMポート：CreateFile(Error[INVALID_HANDLE_VALUE])");
+  int openError = 0;
+  if (!device_->OpenPort(name, &openError)) {
+    // The first line names neither the port nor the cause; the administrator needs both.
+    const std::string device = platform::SerialDevicePath(name);
+    const std::string reason =
+        device.empty()
+            ? "COMポート：[" + name + "]はポート名として使えません"
+            : "COMポート：" + device + "を開けません(Error[" + std::to_string(openError) + "] " +
+                  platform::SystemErrorText(openError) + ")";
+    if (!quietRepeats || reason != lastOpenFailure_) {
+      log_.Write("COMポート：CreateFile(Error[INVALID_HANDLE_VALUE])");
+      log_.Write(reason);
+    }
+    lastOpenFailure_ = reason;
     ReleaseDevice();
     return false;
   }
+  lastOpenFailure_.clear();
   portHeld_.store(true);
 
   platform::LineSettings settings;
@@ -108,6 +130,10 @@ bool SerialPort::Open(const std::string& name, int baudRate, int dataBits,
   platform::SerialTimeouts timeouts;
   timeouts.readInterval = ReadTimeoutMs(baudRate);
   timeouts.readTotalConstant = timeouts.readInterval;
+  // A write that the line does not take (flow control left on by a driver, a stalled adapter)
+  // must not hold the link for ever: one character time per byte and a second on top.
+  timeouts.writeTotalMultiplier = CharacterTimeMs(baudRate);
+  timeouts.writeTotalConstant = kWriteSlackMs;
   error = device_->SetTimeouts(timeouts);
   if (error != 0) {
     log_.WriteError("COMポート：SetCommTimeouts(Error[", error, "])");
@@ -118,6 +144,7 @@ bool SerialPort::Open(const std::string& name, int baudRate, int dataBits,
   readIndex_.store(0, std::memory_order_relaxed);
   writeIndex_.store(0, std::memory_order_relaxed);
   receiveEnabled_.store(1);
+  lineGone_.store(false);
   waitFailureLogged_ = false;
   closed_.Reset();
   isOpen_.store(1, std::memory_order_release);
@@ -174,9 +201,15 @@ bool SerialPort::Close() {
     if (error != 0) log_.WriteError("シリアル終了：CloseHandle(Error[m_hComm", error, "])");
     portHeld_.store(false);
   }
+  lineGone_.store(false);  // the next device behind the name is a new one
   deviceGuard.unlock();
   closed_.Set();
   return true;
+}
+
+void SerialPort::Abort() {
+  isOpen_.store(0, std::memory_order_release);
+  closed_.Set();
 }
 
 bool SerialPort::Write(const unsigned char* data, std::size_t length) {
@@ -198,6 +231,7 @@ int SerialPort::PumpReceive() {
       log_.WriteError("COMポート：WaitCommEvent(Error[", error, "])");
       waitFailureLogged_ = true;
     }
+    if (platform::SerialDeviceGone(error)) lineGone_.store(true);
     return -1;
   }
 
@@ -271,10 +305,15 @@ SerialPort::Search SerialPort::FindFrame(unsigned char* buffer, std::size_t max,
     }
   }
   const std::size_t frameLength = e + 2 - s;
-  // A frame is consumed through its check byte, good or bad: a check byte left behind could be
-  // an STX and spoil the next frame.
+  if (!CheckFrame(log_, buffer + s, frameLength)) {
+    // Dropped through its ETX only: when the check byte went missing on the line, the byte
+    // taken for it is the STX of the next frame, which must survive. A bad check byte left
+    // behind that happens to be an STX is passed over by the next search (a later STX before
+    // the ETX starts the real frame).
+    Skip(e + 1);
+    return Search::BadCheck;
+  }
   Skip(e + 2);
-  if (!CheckFrame(log_, buffer + s, frameLength)) return Search::BadCheck;
   *start = s;
   *length = frameLength;
   return Search::Frame;

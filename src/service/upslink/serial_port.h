@@ -37,13 +37,21 @@ class SerialPort {
   SerialPort(const SerialPort&) = delete;
   SerialPort& operator=(const SerialPort&) = delete;
 
-  // Opens and configures the port; true at once when it is open already.
+  // Opens and configures the port; true at once when it is open already. With quietRepeats a
+  // port that cannot be opened for the same reason as last time is not reported again (a
+  // missing device that is looked for every few seconds).
   bool Open(const std::string& name, int baudRate, int dataBits, const std::string& parity,
-            int stopBits);
+            int stopBits, bool quietRepeats = false);
   // Releases the port in its fixed order and releases a receive thread waiting for a character.
   // Always true.
   bool Close();
+  // Ends a transaction in progress at once and refuses every request until the next Open; the
+  // port stays held until Close. Any thread.
+  void Abort();
   bool IsOpen() const { return isOpen_.load(std::memory_order_acquire); }
+  // True once the device reported that it is gone (hang-up, removed adapter) since Open: the
+  // port must be closed and opened afresh.
+  bool LineGone() const { return lineGone_.load(); }
 
   // Writes the whole request and waits until it has gone out. Always true.
   bool Write(const unsigned char* data, std::size_t length);
@@ -70,6 +78,8 @@ class SerialPort {
 
   // Read time-out of the line in milliseconds: two character times at the rate the line runs at.
   static int ReadTimeoutMs(int lineRate);
+  // Milliseconds one character (ten bits) takes at the rate the line runs at, rounded up.
+  static int CharacterTimeMs(int lineRate);
   // The rate the line runs at for a configured rate: 1200, 4800 and 9600 as they are, else 2400.
   static int LineRate(int configuredRate);
 
@@ -95,6 +105,7 @@ class SerialPort {
 
   std::atomic<int> isOpen_{0};
   std::atomic<int> receiveEnabled_{1};
+  std::atomic<bool> lineGone_{false};
   // Signalled while the port is closed, so that a transaction stops waiting when Close runs.
   platform::Event closed_{platform::EventReset::Manual, true};
 
@@ -107,6 +118,7 @@ class SerialPort {
   bool writeRequestHeld_ = false;  // guarded by writeLock_
   std::atomic<bool> portHeld_{false};  // written under deviceLock_
   bool waitFailureLogged_ = false;     // guarded by deviceLock_
+  std::string lastOpenFailure_;        // Open's caller only
 };
 
 }  // namespace wardend

@@ -30,6 +30,12 @@ constexpr int kNoPortPaceMs = 200;
 constexpr int kCloseWaitSlices = 3000;
 // The longest restart delay the UPS can be given: 99999 minutes.
 constexpr std::int64_t kLongestRestart = 5999940;
+// While a lost device is missing, it is looked for this often.
+constexpr int kReconnectPaceMs = 2000;
+// Unanswered status requests above this count make the poll thread take the link as lost.
+constexpr int kLostLinkCount = 16;
+// A started self-test without a result after this many seconds has failed to report.
+constexpr std::int64_t kSelfTestResultWait = 60;
 
 // Events raised by the link.
 constexpr int kEventSelfTestStarted = 212;
@@ -102,18 +108,43 @@ UpsLink::~UpsLink() {
 }
 
 void UpsLink::ReceiveLoop() {
+  std::int64_t askedAfter = -1;  // the failed look that the last request was for
   for (;;) {
     const int result = port_.PumpReceive();
     if (result > 0) dataEvent_.Set();
     if (stop_.load()) return;
+    if (result == -1 && port_.LineGone() && !portGone_.exchange(true)) OnLineGone();
+    // A lost device is looked for again a few seconds after each failed look, by the
+    // supervision thread, which owns the port's opening; the request is what wakes it.
+    const std::int64_t lastLook = lastLookMs_.load();
+    if (reconnecting_.load() && !port_.IsOpen() && lastLook != askedAfter &&
+        clock_.MonotonicMs() >= lastLook + kReconnectPaceMs) {
+      askedAfter = lastLook;
+      if (ServiceContext* context = receiverContext_.load()) context->requestStatus.Set();
+    }
     // Only paces the loop while no port is open; the stop event ends the pause early.
     static_cast<void>(
         clock_.WaitAny({&stopEvent_, &wakeEvent_}, result == -1 ? kNoPortPaceMs : 0));
   }
 }
 
+void UpsLink::OnLineGone() {
+  // Receive thread. A link that was up counts as lost at once: the poll thread need not wait
+  // for sixteen unanswered requests to a device that is not there.
+  log_.Write("UPS：通信ポートが切断されました（再接続します）");
+  if (linkState_.load() != 3) return;  // not up yet: the next open tries afresh anyway
+  reconnecting_.store(true);
+  if (ServiceContext* context = receiverContext_.load()) {
+    int count = context->failCount.load();
+    while (count < kLostLinkCount && !context->failCount.compare_exchange_weak(count, kLostLinkCount)) {
+    }
+    context->requestStatus.Set();
+  }
+}
+
 void UpsLink::Attach(ServiceContext* context) {
   context_ = context;
+  receiverContext_.store(context);
   if (!context_) return;
   context_->linkKind.store(kSerialLinkKind);
   context_->code90Enabled.store(1);
@@ -174,11 +205,16 @@ int UpsLink::ReloadSettings() {
 int UpsLink::Open() {
   Inside inside(*this);
   if (inside.Idle()) return 0;
+  if (portGone_.exchange(false)) {
+    // The device behind the name went away: a new one may stand there now.
+    port_.Close();
+    linkState_.store(0);
+  }
   const int state = linkState_.load();
   if (state == 1 || state == 3) {
     linkState_.store(0);  // the port is open already: only the handshake is repeated
   } else {
-    if (!port_.Open(ttyname_, baudrate_.load(), 8, parity_, 1)) {
+    if (!port_.Open(ttyname_, baudrate_.load(), 8, parity_, 1, reconnecting_.load())) {
       context_->portFailed.store(1);
       return 0;
     }
@@ -209,6 +245,13 @@ int UpsLink::Open() {
   Send(false, "RD");
   linkState_.store(3);
   linkUpTime_.store(clock_.Now());
+  return 1;
+}
+
+int UpsLink::Abort() {
+  stop_.store(1);
+  stopEvent_.Set();
+  port_.Abort();
   return 1;
 }
 
@@ -254,6 +297,18 @@ bool UpsLink::Exchange(bool control, const char* name, int first, int second) {
 int UpsLink::RequestStatus() {
   Inside inside(*this);
   if (inside.Idle()) return 0;
+  if (reconnecting_.load()) {
+    // Instead of a status request: open the port afresh and run the handshake, whose status
+    // request brings the status back.
+    if (Open()) {
+      reconnecting_.store(false);
+      log_.Write("UPS：通信ポートを再接続しました");
+    } else if (port_.IsOpen()) {
+      context_->failCount.fetch_add(1);  // the UPS behind the new port did not answer
+    }
+    lastLookMs_.store(clock_.MonotonicMs());
+    return 1;
+  }
   unsigned char request[kRequestBufferSize];
   const std::size_t length = BuildCommand(log_, false, "RD", 0, 0, request);
   context_->failCount.fetch_add(1);
@@ -264,6 +319,12 @@ int UpsLink::RequestStatus() {
 int UpsLink::ReceiveStatus() {
   Inside inside(*this);
   if (inside.Idle()) return -2;
+  if (reconnecting_.load()) {
+    // The supervision thread is opening the port and running the handshake: its transactions
+    // are the ring's one reader meanwhile.
+    static_cast<void>(clock_.WaitAny({&stopEvent_}, kStatusWaitMs));
+    return -2;
+  }
   unsigned char frame[SerialPort::kFrameBufferSize];
   for (;;) {
     std::size_t length = 0;
@@ -362,14 +423,11 @@ int UpsLink::AlarmCode() {
 }
 
 void UpsLink::ShowFaultTopic(int topic) {
-  if (topic == 0) {
-    lastTopic_ = 0;
-    return;
-  }
-  const int result = help_.ShowTopic(platform::JoinPath(context_->installDir, "upsmsg.hlp"), topic);
-  // Named in the log once while the same fault lasts; the poll thread asks on every pass.
+  // Shown once when a fault appears or changes; the poll thread asks on every pass.
   if (topic == lastTopic_) return;
   lastTopic_ = topic;
+  if (topic == 0) return;
+  const int result = help_.ShowTopic(platform::JoinPath(context_->installDir, "upsmsg.hlp"), topic);
   if (result == platform::kNoHelpViewer) {
     log_.Format("%s%d%s", "UPS：障害情報 upsmsg.hlp トピック[", topic, "]");
   } else if (result != 0) {
@@ -422,9 +480,8 @@ int UpsLink::SelfTestDue() {
   }
   // The row of the day in a month calendar whose weeks begin on Sunday, 1..6.
   const int week = schedule_.weekOfMonth.load();
-  if (week != 0 && week != (local.tm_mday - local.tm_wday + 12) / 7) return 0;
-  // One scheduled self-test per run of the service.
-  return lastStart == 0;
+  // Every matching hour, week after week; the hour's guard above keeps it to one a time.
+  return week == 0 || week == (local.tm_mday - local.tm_wday + 12) / 7;
 }
 
 int UpsLink::StartSelfTest() {
@@ -449,9 +506,10 @@ int UpsLink::Periodic() {
     WriteScheduleState();
     lastScheduleWrite_.store(now);
   }
-  // A self-test still without result: given up.
+  // A self-test still without result a minute after its start: given up. The UPS needs that
+  // long; an earlier Periodic (a short poll period) must not cut its answer off.
   if (context_->selfTestResult.load() == 0 &&
-      context_->selfTestStartTime.load() + 60 >= context_->selfTestResultTime.load()) {
+      now >= context_->selfTestStartTime.load() + kSelfTestResultWait) {
     int expected = 0;
     if (context_->selfTestResult.compare_exchange_strong(expected, 3)) {
       events_.RaiseEvent(kEventSelfTestNoResult);

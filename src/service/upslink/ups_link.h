@@ -59,6 +59,7 @@ class UpsLink : public Link {
   // Ends the receive thread and releases a transaction or status wait in progress; returns once
   // no other thread is inside the link (bounded).
   int Close() override;
+  int Abort() override;
   int ReloadSettings() override;
   int RequestStatus() override;
   int ReceiveStatus() override;
@@ -94,6 +95,8 @@ class UpsLink : public Link {
   class Inside;
 
   void ReceiveLoop();
+  // The device reported that it is gone (receive thread).
+  void OnLineGone();
   void ReadSettings(const std::string& path, bool all);
   // Sends a request (no reply awaited).
   void Send(bool control, const char* name, int first = 0, int second = 0);
@@ -125,8 +128,16 @@ class UpsLink : public Link {
   std::atomic<std::int64_t> linkUpTime_{0};
   std::atomic<std::int64_t> lastScheduleWrite_{0};
   ServiceContext* context_ = nullptr;
+  // The context as the receive thread reads it (Attach runs after that thread has started).
+  std::atomic<ServiceContext*> receiverContext_{nullptr};
   SerialPort port_;
   std::atomic<int> linkState_{0};
+  // The device went away: the next Open closes the port and opens it afresh.
+  std::atomic<bool> portGone_{false};
+  // The link was up when its device went away: status requests reopen the port instead.
+  std::atomic<bool> reconnecting_{false};
+  // When the supervision thread last looked for a lost device (monotonic ms).
+  std::atomic<std::int64_t> lastLookMs_{0};
   int lastTopic_ = 0;  // poll thread: the fault topic named last, so the log names each once
 
   platform::Event dataEvent_{platform::EventReset::Auto};

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/posix/serial_port_name.h"
+#include "platform/serial.h"
 #include "platform/serial.h"
 
 namespace {
@@ -34,7 +34,7 @@ class PtyPair : public ::testing::Test {
     slavePath_ = name;
     device_ = platform::SystemSerialFactory().Create();
     ASSERT_EQ(0, device_->CreateRequests());
-    ASSERT_TRUE(device_->OpenPort(slavePath_));
+    ASSERT_TRUE(device_->OpenPort(slavePath_, &openError));
     platform::LineSettings settings{2400, 8, platform::Parity::None, 1};
     ASSERT_EQ(0, device_->SetLineSettings(settings));
     platform::SerialTimeouts timeouts;
@@ -46,6 +46,8 @@ class PtyPair : public ::testing::Test {
     device_.reset();
     if (master_ >= 0) ::close(master_);
   }
+
+  int openError = 0;
 
   // Everything the backend wrote, as the master side reads it within ms.
   std::string MasterRead(std::size_t wanted, int ms) {
@@ -141,7 +143,7 @@ TEST_F(PtyPair, ReleaseHoldsForLaterWaitsUntilReopened) {
 
   // A new open re-arms the wait.
   ASSERT_EQ(0, device_->CreateRequests());
-  ASSERT_TRUE(device_->OpenPort(slavePath_));
+  ASSERT_TRUE(device_->OpenPort(slavePath_, &openError));
   std::atomic<bool> returned{false};
   std::thread waiter([&] {
     EXPECT_EQ(0, device_->WaitForCharacter());
@@ -171,13 +173,13 @@ TEST_F(PtyPair, ClosePortEndsOperationsOfOtherThreads) {
   // The line is free again for another opener.
   auto other = platform::SystemSerialFactory().Create();
   ASSERT_EQ(0, other->CreateRequests());
-  EXPECT_TRUE(other->OpenPort(slavePath_));
+  EXPECT_TRUE(other->OpenPort(slavePath_, &openError));
 }
 
 TEST_F(PtyPair, SecondOpenOfTheSameLineFails) {
   auto other = platform::SystemSerialFactory().Create();
   ASSERT_EQ(0, other->CreateRequests());
-  EXPECT_FALSE(other->OpenPort(slavePath_));
+  EXPECT_FALSE(other->OpenPort(slavePath_, &openError));
 }
 
 // The far end hangs up: the wait reports it (not a character), after a short pause rather
@@ -192,6 +194,26 @@ TEST_F(PtyPair, HangUpIsReportedWithAPause) {
   EXPECT_LT(elapsed, 2000);
   unsigned char byte;
   EXPECT_EQ(0, device_->ReadByte(&byte));
+  // The link takes this error as a device that is gone and opens the port afresh.
+  EXPECT_TRUE(platform::SerialDeviceGone(EIO));
+  EXPECT_FALSE(platform::SerialDeviceGone(EBADF));
+  EXPECT_FALSE(platform::SerialDeviceGone(0));
+}
+
+// A line that takes nothing (the far end does not read): the write gives up when its
+// time-outs run out instead of holding the link.
+TEST_F(PtyPair, AWriteTheLineDoesNotTakeEndsWithItsTimeouts) {
+  platform::SerialTimeouts timeouts;
+  timeouts.readInterval = 8;
+  timeouts.readTotalConstant = 8;
+  timeouts.writeTotalConstant = 300;
+  ASSERT_EQ(0, device_->SetTimeouts(timeouts));
+  const std::vector<unsigned char> flood(1 << 20, 'x');
+  const std::int64_t start = NowMs();
+  device_->Write(flood.data(), flood.size());
+  const std::int64_t elapsed = NowMs() - start;
+  EXPECT_GE(elapsed, 250);
+  EXPECT_LT(elapsed, 3000);
 }
 
 TEST_F(PtyPair, UnsupportedSettingsAreRefused) {
@@ -221,9 +243,13 @@ TEST(SerialDevicePath, MapsComNamesAndKeepsPaths) {
 TEST(SerialDeviceOpen, RefusesWhatIsNotALine) {
   auto device = platform::SystemSerialFactory().Create();
   ASSERT_EQ(0, device->CreateRequests());
-  EXPECT_FALSE(device->OpenPort("/dev/null"));  // not a terminal
-  EXPECT_FALSE(device->OpenPort("COM0"));
-  EXPECT_FALSE(device->OpenPort("COM250"));     // /dev/ttyS249 does not exist
+  int error = -1;
+  EXPECT_FALSE(device->OpenPort("/dev/null", &error));  // not a terminal
+  EXPECT_EQ(ENOTTY, error);
+  EXPECT_FALSE(device->OpenPort("COM0", &error));
+  EXPECT_EQ(0, error);  // no device has that name
+  EXPECT_FALSE(device->OpenPort("COM250", &error));  // /dev/ttyS249 does not exist
+  EXPECT_EQ(ENOENT, error);
 }
 
 }  // namespace

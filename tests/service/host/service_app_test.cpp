@@ -128,7 +128,7 @@ TEST_F(ServiceAppTest, StopSequenceOrderAndSecondRun) {
   StartAndSettle("StartProgram " + Companion() + "||nowait");
   const std::size_t started = parts.log.Size();
   StopWithPump();  // the poll thread is inside the link's 5-second frame wait
-  EXPECT_EQ((Calls{"StopTimerThread", "StopUdpServer", "RaiseEvent 201", "StopMessenger",
+  EXPECT_EQ((Calls{"StopTimerThread", "StopUdpServer", "link.Abort", "RaiseEvent 201", "StopMessenger",
                    "link.Close"}),
             parts.log.CallsFrom(started));
   EXPECT_FALSE(app->WorkersRunning());
@@ -239,7 +239,7 @@ TEST_F(ServiceAppTest, EachSettingsFailureEndsSupervisionWithMessageAndNotice) {
     EXPECT_TRUE(scenario.WorkersRunning());
     const std::size_t before = recording.log.Size();
     scenario.StopSequence();
-    EXPECT_EQ((Calls{"StopTimerThread", "StopUdpServer", "RaiseEvent 201", "link.Close"}),
+    EXPECT_EQ((Calls{"StopTimerThread", "StopUdpServer", "link.Abort", "RaiseEvent 201", "link.Close"}),
               recording.log.CallsFrom(before));
   }
 }
@@ -455,7 +455,7 @@ TEST_F(ServiceAppTest, AWorkerThatWillNotStopIsLoggedAndDetached) {
   EXPECT_NE(std::string::npos,
             LogTexts().find("サービス終了：PollThreadが終了しません（切り離します）"));
   // The detached worker may still be inside the link, so the link stays.
-  EXPECT_EQ((Calls{"StopTimerThread", "StopUdpServer", "RaiseEvent 201"}),
+  EXPECT_EQ((Calls{"StopTimerThread", "StopUdpServer", "link.Abort", "RaiseEvent 201"}),
             parts.log.CallsFrom(mark));
   EXPECT_NE(nullptr, app->link());
 

@@ -32,6 +32,7 @@ class FakeLine {
   // --- Faults the host may meet (0: success; otherwise the error number returned) -----------
   int createRequestsError = 0;
   bool openFails = false;
+  int openError = 2;  // what a failed open reports (ENOENT / ERROR_FILE_NOT_FOUND)
   int getSettingsError = 0;
   int setSettingsError = 0;
   int setTimeoutsError = 0;
@@ -48,6 +49,14 @@ class FakeLine {
   void SetPeer(std::function<void(const Bytes&)> peer) {
     std::lock_guard<std::mutex> guard(lock_);
     peer_ = std::move(peer);
+  }
+
+  // The device goes away under a waiting receiver (a hung-up line, a pulled adapter): every wait
+  // from now on fails with error; 0 brings a working device back.
+  void SetWaitError(int error) {
+    std::lock_guard<std::mutex> guard(lock_);
+    waitError = error;
+    changed_.notify_all();
   }
 
   // --- The UPS side -------------------------------------------------------------------------
@@ -82,7 +91,7 @@ class FakeLine {
   bool WaitIdle() {
     std::unique_lock<std::mutex> lock(lock_);
     return changed_.wait_for(lock, std::chrono::seconds(5), [this] {
-      return !portOpen_ || closing_ || (readable_.empty() && waiting_ > 0);
+      return !portOpen_ || closing_ || waitError != 0 || (readable_.empty() && waiting_ > 0);
     });
   }
 
@@ -103,6 +112,10 @@ class FakeLine {
   std::vector<std::string> Calls() {
     std::lock_guard<std::mutex> guard(lock_);
     return calls_;
+  }
+  void ClearCalls() {
+    std::lock_guard<std::mutex> guard(lock_);
+    calls_.clear();
   }
   std::string OpenedName() {
     std::lock_guard<std::mutex> guard(lock_);
@@ -156,9 +169,10 @@ class FakeSerialDevice : public platform::SerialDevice {
     line_->Record("CreateRequests");
     return line_->createRequestsError;
   }
-  bool OpenPort(const std::string& name) override {
+  bool OpenPort(const std::string& name, int* error) override {
     std::lock_guard<std::mutex> guard(line_->lock_);
     line_->Record("OpenPort");
+    *error = line_->openError;
     if (line_->openFails) return false;
     line_->openedName_ = name;
     line_->portOpen_ = true;
@@ -195,11 +209,12 @@ class FakeSerialDevice : public platform::SerialDevice {
     ++line_->waiting_;
     line_->changed_.notify_all();
     line_->changed_.wait(lock, [&] {
-      return !line_->readable_.empty() || line_->releases_ != generation || !line_->portOpen_;
+      return !line_->readable_.empty() || line_->releases_ != generation || !line_->portOpen_ ||
+             line_->waitError != 0;
     });
     --line_->waiting_;
     line_->changed_.notify_all();
-    return 0;
+    return line_->waitError;
   }
   int ReleaseWait() override {
     std::lock_guard<std::mutex> guard(line_->lock_);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <ctime>
@@ -15,6 +16,8 @@
 #include "fake_serial.h"
 #include "link_test_support.h"
 #include "platform/files.h"
+#include "platform/serial.h"
+#include "platform/system_error.h"
 #include "scripted_ups.h"
 
 namespace {
@@ -216,7 +219,10 @@ TEST_F(UpsLinkTest, APortThatWillNotOpenSetsThePortFailureFlag) {
   line_->openFails = true;
   EXPECT_FALSE(Open());
   EXPECT_EQ(context_.portFailed.load(), 1);
-  EXPECT_EQ(log_.Lines(), Lines{"COMポート：CreateFile(Error[INVALID_HANDLE_VALUE])"});
+  EXPECT_EQ(log_.Lines(), (Lines{"COMポート：CreateFile(Error[INVALID_HANDLE_VALUE])",
+                                 "COMポート：" + platform::SerialDevicePath("COM1") +
+                                     "を開けません(Error[2] " + platform::SystemErrorText(2) +
+                                     ")"}));
   EXPECT_TRUE(line_->Written().empty());
 }
 
@@ -244,6 +250,149 @@ TEST_F(UpsLinkTest, CloseReleasesAHandshakeWaitingForASilentUps) {
   EXPECT_EQ(result.load(), 0);
   EXPECT_EQ(ups_.Names(), Names{"UP11"});
   EXPECT_FALSE(line_->PortOpen());
+}
+
+// Real-time waits of these tests are bounded: a fault fails the test instead of hanging it.
+template <typename Condition>
+bool WaitUntil(Condition condition, int realTimeoutMs = 5000) {
+  for (int i = 0; i < realTimeoutMs; ++i) {
+    if (condition()) return true;  // asked once: a condition may consume what it sees
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
+TEST_F(UpsLinkTest, AbortEndsAHandshakeAtOnceAndRefusesEveryRequestAfter) {
+  ups_.silent = {"UP"};
+  WriteUpstab("ttyname=COM1\r\n");
+  ASSERT_TRUE(link_->LoadIniSettings(context_.upstabPath));
+  // On a thread of its own the handshake does not move the fake time: only the abort ends it.
+  std::atomic<int> result{-1};
+  std::thread opener([&] { result = link_->Open(); });
+  ASSERT_TRUE(WaitUntil([&] { return !ups_.Names().empty(); }));
+  EXPECT_EQ(link_->Abort(), 1);
+  ASSERT_TRUE(WaitUntil([&] { return result.load() != -1; })) << "the handshake goes on";
+  opener.join();
+  EXPECT_EQ(result.load(), 0);
+
+  // Nothing more reaches the UPS, whoever asks.
+  EXPECT_EQ(link_->Open(), 0);
+  EXPECT_EQ(link_->RequestStatus(), 0);
+  EXPECT_EQ(link_->StartSelfTest(), 0);
+  EXPECT_EQ(link_->CommandShutdown(150, 0), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(ups_.Names(), Names{"UP11"});
+  EXPECT_EQ(link_->ReceiveStatus(), -2);
+  // The port stays held until the owner closes the link.
+  EXPECT_TRUE(line_->PortOpen());
+  EXPECT_EQ(link_->Close(), 1);
+  EXPECT_FALSE(line_->PortOpen());
+}
+
+TEST_F(UpsLinkTest, AbortEndsThePowerOffRetriesAtOnce) {
+  context_.SrvType.store(1);
+  ASSERT_TRUE(Open());
+  // The UPS refuses the first two power-off requests and does not answer the third.
+  std::atomic<int> usSeen{0};
+  line_->SetPeer([this, &usSeen](const Bytes& request) {
+    ups_.Answer(request);
+    const std::string text(request.begin(), request.end());
+    if (text.find("US") == std::string::npos) return;
+    if (++usSeen <= 2) line_->Deliver(Frame("C3xUS"));
+  });
+  ups_.silent = {"US", "RC"};
+  std::atomic<int> result{-1};
+  std::thread poller([&] { result = link_->CommandShutdown(150, 0); });
+  ASSERT_TRUE(WaitUntil([&] { return usSeen.load() == 3; }));
+  EXPECT_EQ(link_->Abort(), 1);
+  ASSERT_TRUE(WaitUntil([&] { return result.load() != -1; })) << "the retries go on";
+  poller.join();
+  EXPECT_EQ(result.load(), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(ups_.Names(), (Names{"US01500000", "US01500000", "US01500000"}));
+}
+
+// The error a device that is gone reports on this system.
+int DeviceGoneError() {
+  for (int error : {5, 19, 6, 22, 31, 1167, 1617}) {
+    if (platform::SerialDeviceGone(error)) return error;
+  }
+  return 0;
+}
+
+class LostPortTest : public UpsLinkTest {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(DeviceGoneError(), 0);
+    ASSERT_TRUE(Open());
+    Drain();
+    context_.powerState.store(3);
+    platform::Event* request[] = {&context_.requestStatus};
+    platform::WaitForAny(request, 1, 0);  // consumed: the test looks for a fresh one
+    ups_.Clear();
+    log_.Clear();
+    line_->ClearCalls();
+  }
+  // The device reports that it is gone, as a pulled adapter or a hung-up line does.
+  void LoseDevice() {
+    line_->SetWaitError(DeviceGoneError());
+    ASSERT_TRUE(WaitUntil([&] { return log_.Count("通信ポートが切断されました") == 1; }));
+  }
+  bool StatusRequested() {
+    platform::Event* request[] = {&context_.requestStatus};
+    return platform::WaitForAny(request, 1, 0) == 0;
+  }
+};
+
+TEST_F(LostPortTest, TheLinkCountsAsLostAtOnceAndAsksForTheSupervisionThread) {
+  LoseDevice();
+  EXPECT_GE(context_.failCount.load(), 16) << "lost without waiting for 16 requests";
+  EXPECT_TRUE(StatusRequested());
+  // The poll thread stays out of the ring: the handshake will be its one reader.
+  EXPECT_EQ(link_->ReceiveStatus(), -2);
+}
+
+TEST_F(LostPortTest, TheNextRequestOpensThePortAfreshAndRunsTheHandshake) {
+  LoseDevice();
+  line_->SetWaitError(0);  // a new device stands behind the name
+  EXPECT_EQ(link_->RequestStatus(), 1);
+  const std::vector<std::string> calls = line_->Calls();
+  const auto close = std::find(calls.begin(), calls.end(), "ClosePort");
+  ASSERT_NE(close, calls.end());
+  EXPECT_NE(std::find(close, calls.end(), "OpenPort"), calls.end()) << "opened after the close";
+  EXPECT_EQ(ups_.Names(), (Names{"UP11", "VP33", "VN000000", "RA", "RI", "RD"}));
+  EXPECT_EQ(log_.Count("UPS：通信ポートを再接続しました"), 1);
+  EXPECT_EQ(link_->linkState(), 3);
+
+  // Status flows again: the handshake's request brings it, and the count starts afresh.
+  line_->WaitIdle();
+  EXPECT_EQ(link_->ReceiveStatus(), 1);
+  EXPECT_EQ(context_.failCount.load(), 0);
+  ups_.Clear();
+  EXPECT_EQ(link_->RequestStatus(), 1);
+  EXPECT_EQ(ups_.Names(), Names{"RD"});
+}
+
+TEST_F(LostPortTest, AMissingDeviceIsLookedForEveryFewSecondsAndReportedOnce) {
+  LoseDevice();
+  line_->SetWaitError(0);
+  line_->openFails = true;
+  ASSERT_TRUE(StatusRequested());
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    EXPECT_EQ(link_->RequestStatus(), 1);
+    EXPECT_FALSE(line_->PortOpen());
+    // The receive thread asks again once the pace has passed, not before.
+    EXPECT_FALSE(StatusRequested());
+    clock_.Advance(2000);
+    EXPECT_TRUE(WaitUntil([&] { return StatusRequested(); })) << attempt;
+  }
+  EXPECT_EQ(log_.Count("COMポート：CreateFile(Error[INVALID_HANDLE_VALUE])"), 1);
+  EXPECT_TRUE(ups_.Names().empty());
+
+  line_->openFails = false;
+  EXPECT_EQ(link_->RequestStatus(), 1);
+  EXPECT_EQ(link_->linkState(), 3);
+  EXPECT_EQ(ups_.Names().front(), "UP11");
 }
 
 // --- Status ---------------------------------------------------------------------------------
@@ -320,27 +469,40 @@ TEST_F(UpsLinkTest, RequestStatusSendsRdAndCountsIt) {
   EXPECT_EQ(line_->Written(), (Bytes{0x02, 0x52, 0x44, 0x03, 0x15}));
 }
 
-TEST_F(UpsLinkTest, AlarmCodeShowsTheFaultTopicAndNamesItOnce) {
+TEST_F(UpsLinkTest, AlarmCodeShowsEachFaultTopicOnceWhenItAppears) {
   context_.SrvType.store(1);
   ASSERT_TRUE(Open());
   context_.powerState.store(3);
   Receive("4200000080000");  // condition byte 2 has 0x08
   EXPECT_EQ(link_->AlarmCode(), 0);
-  EXPECT_EQ(link_->AlarmCode(), 0);
+  EXPECT_EQ(link_->AlarmCode(), 0);  // the poll thread asks on every pass: no second viewer
   const std::string helpFile = platform::JoinPath(context_.installDir, "upsmsg.hlp");
-  ASSERT_EQ(help_.shown.size(), 2u);
+  ASSERT_EQ(help_.shown.size(), 1u);
   EXPECT_EQ(help_.shown[0], std::make_pair(helpFile, 101));
   EXPECT_EQ(log_.Lines(), Lines{"UPS：障害情報 upsmsg.hlp トピック[101]"});
 
   Receive("4240000000000");
   EXPECT_EQ(link_->AlarmCode(), 51);
-  EXPECT_EQ(help_.shown.size(), 2u) << "no fault, no topic";
+  EXPECT_EQ(help_.shown.size(), 1u) << "no fault, no topic";
 
   help_.result = 1400;  // the viewer refused
   Receive("42C0030000000");
   EXPECT_EQ(link_->AlarmCode(), 82);
+  EXPECT_EQ(link_->AlarmCode(), 82);
+  ASSERT_EQ(help_.shown.size(), 2u);
   EXPECT_EQ(help_.shown.back(), std::make_pair(helpFile, 104));
   EXPECT_EQ(log_.Lines().back(), "UPS：ヘルプ表示(Error[1400])");
+
+  // The same fault back after it had cleared is shown again.
+  Receive("4200000080000");
+  link_->AlarmCode();
+  Receive("4200000000000");
+  link_->AlarmCode();
+  Receive("4200000080000");
+  link_->AlarmCode();
+  ASSERT_EQ(help_.shown.size(), 4u);
+  EXPECT_EQ(help_.shown[2].second, 101);
+  EXPECT_EQ(help_.shown[3].second, 101);
 }
 
 // --- Power-off --------------------------------------------------------------------------------
@@ -464,6 +626,19 @@ TEST_F(SelfTestTest, ARefusalMarksTheRecord) {
   EXPECT_EQ(Record()[58], 0x80);
 }
 
+TEST_F(SelfTestTest, PeriodicWaitsAMinuteForTheResult) {
+  // A short poll period calls Periodic soon after the start: the test is not given up then.
+  clock_.Advance(1000);
+  EXPECT_EQ(link_->Periodic(), 1);
+  clock_.Advance(55000);
+  EXPECT_EQ(link_->Periodic(), 1);
+  EXPECT_EQ(context_.selfTestResult.load(), 0);
+  EXPECT_TRUE(events_.Events().empty());
+  Receive("Bx1");  // the UPS's answer 56 s after the start still counts
+  EXPECT_EQ(context_.selfTestResult.load(), 1);
+  EXPECT_EQ(events_.Events(), std::vector<int>{213});
+}
+
 TEST_F(SelfTestTest, PeriodicGivesUpATestWithoutResult) {
   clock_.Advance(60000);
   EXPECT_EQ(link_->Periodic(), 1);
@@ -505,14 +680,16 @@ TEST_F(UpsLinkTest, SelfTestDueFollowsTheSchedule) {
   }
 }
 
-TEST_F(UpsLinkTest, TheScheduleStartsOneSelfTestPerRun) {
-  ASSERT_TRUE(Open("selftest=1\r\ntestinterval=310\r\n"));
+TEST_F(UpsLinkTest, TheScheduledSelfTestRecursOnceInEveryMatchingHour) {
+  ASSERT_TRUE(Open("selftest=1\r\ntestinterval=310\r\n"));  // Wednesdays at 10
   clock_.Advance(60000);
   ASSERT_EQ(link_->SelfTestDue(), 1);
   ASSERT_EQ(link_->StartSelfTest(), 1);
   EXPECT_EQ(link_->SelfTestDue(), 0);
-  clock_.Advance(7 * 24 * 3600 * 1000LL);  // the same hour a week later
+  clock_.Advance(20 * 60 * 1000LL);  // still 10 o'clock: not twice in the hour
   EXPECT_EQ(link_->SelfTestDue(), 0);
+  clock_.Advance(7 * 24 * 3600 * 1000LL);  // the same hour a week later
+  EXPECT_EQ(link_->SelfTestDue(), 1);
 }
 
 }  // namespace
