@@ -182,7 +182,8 @@ void Runner::OnLineBytes() {
 std::string Runner::Control(const ControlLine& line) {
   if (line.overlong) return "error: line too long";
   ControlEffect effect;
-  const std::string answer = ApplyControl(sim_, line.text, &effect);
+  const std::string answer =
+      ApplyControl(sim_, line.text, platform::SystemClock().MonotonicMs(), &effect);
   SendToLine(effect.send);
   if (effect.quit) quit_ = true;
   return answer;
@@ -322,7 +323,7 @@ int Main(int argc, char** argv) {
   Runner runner(pty, journal);
   for (const std::string& line : options.setup) {
     ControlEffect effect;
-    const std::string answer = ApplyControl(runner.sim(), line, &effect);
+    const std::string answer = ApplyControl(runner.sim(), line, 0, &effect);
     if (answer.rfind("ok", 0) != 0) {
       std::fprintf(stderr, "upssim: --%s\n", answer.c_str());
       return 2;
