@@ -14,10 +14,12 @@ struct ControlEffect {
   std::string send;  // framed bytes to write to the line now (push-status)
 };
 
-// Applies one control line (without its line end). A blank line answers nothing (empty result).
-std::string ApplyControl(Simulator& sim, const std::string& line, ControlEffect* effect);
+// Applies one control line (without its line end) at simulated time nowMs. A blank line answers
+// nothing (empty result).
+std::string ApplyControl(Simulator& sim, const std::string& line, std::int64_t nowMs,
+                         ControlEffect* effect);
 
-// The list of control commands, for --help and the "help" command.
+// The list of control commands, for the "help" command.
 extern const char* const kControlHelp;
 
 }  // namespace upssim

@@ -1,6 +1,7 @@
 // upssim: a UPS on a pseudo-terminal that speaks the serial frame protocol, for demos and tests.
-// It prints the slave device path as the first line of stdout, answers every request like a
-// healthy UPS, journals the requests, and is driven through control lines on stdin and on an
+// It prints the slave device path as the first line of stdout, answers every request as the
+// device does (acting on the power-off and restart commands, draining its battery while mains
+// is off), journals the requests, and is driven through control lines on stdin and on an
 // optional UNIX control socket. SIGTERM, SIGINT or "quit" end it cleanly.
 #include <fcntl.h>
 #include <poll.h>
@@ -9,10 +10,15 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -21,49 +27,15 @@
 #include "tools/upssim/frame.h"
 #include "tools/upssim/journal.h"
 #include "tools/upssim/line_buffer.h"
+#include "tools/upssim/line_writer.h"
+#include "tools/upssim/options.h"
 #include "tools/upssim/pty.h"
+#include "tools/upssim/pty_link.h"
 #include "tools/upssim/simulator.h"
 #include "platform/posix/unique_fd.h"
 
 namespace upssim {
 namespace {
-
-const char* const kUsage =
-    "usage: upssim [--pty-file PATH] [--journal PATH] [--control SOCKET] [--relay-mode 0-3]\n"
-    "              [--selftest-delay MS] [--selftest-result 1|2] [--status 12CHARS]\n"
-    "Prints the pseudo-terminal's slave path on the first line of stdout.\n"
-    "Control lines (stdin or the control socket), one answer line each:\n  ";
-
-struct Options {
-  std::string ptyFile, journal, control;
-  std::vector<std::string> setup;  // control lines applied before the line opens
-};
-
-bool ParseOptions(int argc, char** argv, Options* o) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    auto value = [&](std::string* out) {
-      if (i + 1 >= argc) return false;
-      *out = argv[++i];
-      return true;
-    };
-    std::string v;
-    if (arg == "--pty-file") {
-      if (!value(&o->ptyFile)) return false;
-    } else if (arg == "--journal") {
-      if (!value(&o->journal)) return false;
-    } else if (arg == "--control") {
-      if (!value(&o->control)) return false;
-    } else if (arg == "--relay-mode" || arg == "--selftest-delay" || arg == "--selftest-result" ||
-               arg == "--status") {
-      if (!value(&v)) return false;
-      o->setup.push_back(arg.substr(2) + " " + v);
-    } else {
-      return false;
-    }
-  }
-  return true;
-}
 
 int signalPipeWrite = -1;
 
@@ -74,25 +46,15 @@ void OnSignal(int) {
   static_cast<void>(ignored);
 }
 
-// Writes all of data to a non-blocking descriptor, waiting up to 200 ms for room each time.
-// Returns false when the peer does not take it (the rest is dropped, as on a jammed line).
-bool WriteAll(int fd, const std::string& data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else if (n < 0 && errno == EAGAIN) {
-      pollfd p{fd, POLLOUT, 0};
-      if (::poll(&p, 1, 200) <= 0) return false;
-    } else {
-      return false;
-    }
-  }
-  return true;
+// Real monotonic microseconds: the line is paced in real time whatever the time scale.
+std::int64_t RealUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
+
+// How long the line may refuse bytes before the rest is dropped, as on a jammed line.
+constexpr std::int64_t kStallUs = 200000;
 
 struct Client {
   UniqueFd fd;
@@ -101,8 +63,14 @@ struct Client {
 
 class Runner {
  public:
-  Runner(PseudoTerminal& pty, Journal& journal) : pty_(pty), journal_(journal) {}
+  Runner(PseudoTerminal& pty, Journal& journal, const LineOptions& line, double timeScale)
+      : pty_(pty), journal_(journal), writer_(line), timeScale_(timeScale), startUs_(RealUs()) {}
   Simulator& sim() { return sim_; }
+  // Simulated milliseconds since the start.
+  std::int64_t SimNowMs() const {
+    return static_cast<std::int64_t>(static_cast<double>(RealUs() - startUs_) * timeScale_ /
+                                     1000.0);
+  }
   // The control socket, when one is asked for.
   bool Listen(const std::string& path, std::string* error);
   int Run(int signalFd);
@@ -114,10 +82,20 @@ class Runner {
   bool OnClient(Client& client);  // false when the client has gone
   // Applies one line; returns the answer line (empty: nothing to answer).
   std::string Control(const ControlLine& line);
+  // Queues bytes for the line and writes what is due.
   void SendToLine(const std::string& bytes);
+  // Writes what the line writer has due now; gives up on a line that takes nothing for a while.
+  void FlushLine();
+  // Real microseconds until the next thing to do on our own (-1: nothing, wait for input).
+  std::int64_t NextWakeUs();
 
   PseudoTerminal& pty_;
   Journal& journal_;
+  LineWriter writer_;
+  std::string wire_;               // handed out by the writer, not yet taken by the line
+  std::int64_t stalledSinceUs_ = -1;
+  const double timeScale_;
+  const std::int64_t startUs_;
   Simulator sim_;
   FrameReader reader_;
   LineBuffer stdinLines_;
@@ -153,10 +131,58 @@ bool Runner::Listen(const std::string& path, std::string* error) {
 }
 
 void Runner::SendToLine(const std::string& bytes) {
-  if (bytes.empty()) return;
-  if (!WriteAll(pty_.master.Get(), bytes)) {
-    std::fprintf(stderr, "upssim: the line does not take a reply; dropped\n");
+  writer_.Queue(bytes);
+  FlushLine();
+}
+
+void Runner::FlushLine() {
+  for (;;) {
+    const std::int64_t now = RealUs();
+    if (wire_.empty()) {
+      if (writer_.Idle() || writer_.DueUs() > now) return;
+      wire_ = writer_.Take(now);
+      continue;
+    }
+    const ssize_t n = ::write(pty_.master.Get(), wire_.data(), wire_.size());
+    if (n > 0) {
+      wire_.erase(0, static_cast<std::size_t>(n));
+      stalledSinceUs_ = -1;
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else if (n < 0 && errno == EAGAIN) {
+      if (stalledSinceUs_ < 0) stalledSinceUs_ = now;
+      if (now - stalledSinceUs_ < kStallUs) return;  // poll waits for room
+      std::fprintf(stderr, "upssim: the line does not take a reply; dropped\n");
+      wire_.clear();
+      writer_.Clear();
+      stalledSinceUs_ = -1;
+      return;
+    } else {
+      std::fprintf(stderr, "upssim: line write: %s; reply dropped\n", std::strerror(errno));
+      wire_.clear();
+      writer_.Clear();
+      return;
+    }
   }
+}
+
+std::int64_t Runner::NextWakeUs() {
+  const std::int64_t now = RealUs();
+  std::int64_t wait = -1;
+  auto consider = [&wait](std::int64_t us) {
+    us = std::max<std::int64_t>(0, us);
+    if (wait < 0 || us < wait) wait = us;
+  };
+  if (!wire_.empty()) {
+    consider(stalledSinceUs_ + kStallUs - now);
+  } else if (!writer_.Idle()) {
+    consider(writer_.DueUs() - now);
+  }
+  if (sim_.NextDueMs() >= 0) {
+    const double simMs = static_cast<double>(sim_.NextDueMs() - SimNowMs());
+    consider(static_cast<std::int64_t>(std::ceil(simMs * 1000.0 / timeScale_)));
+  }
+  return wait;
 }
 
 void Runner::OnLineBytes() {
@@ -168,7 +194,7 @@ void Runner::OnLineBytes() {
     for (const std::string& payload : reader_.Feed(buffer, static_cast<std::size_t>(n))) {
       Request request;
       std::string reply;
-      if (!sim_.HandleFrame(payload, platform::SystemClock().MonotonicMs(), &request, &reply)) {
+      if (!sim_.HandleFrame(payload, SimNowMs(), &request, &reply)) {
         continue;
       }
       if (!journal_.Write(platform::SystemClock().Now(), request)) {
@@ -182,7 +208,7 @@ void Runner::OnLineBytes() {
 std::string Runner::Control(const ControlLine& line) {
   if (line.overlong) return "error: line too long";
   ControlEffect effect;
-  const std::string answer = ApplyControl(sim_, line.text, &effect);
+  const std::string answer = ApplyControl(sim_, line.text, SimNowMs(), &effect);
   SendToLine(effect.send);
   if (effect.quit) quit_ = true;
   return answer;
@@ -235,26 +261,27 @@ int Runner::Run(int signalFd) {
   while (!quit_) {
     std::vector<pollfd> fds;
     fds.push_back({signalFd, POLLIN, 0});
-    fds.push_back({pty_.master.Get(), POLLIN, 0});
+    const short lineEvents = static_cast<short>(POLLIN | (wire_.empty() ? 0 : POLLOUT));
+    fds.push_back({pty_.master.Get(), lineEvents, 0});
     fds.push_back({stdinOpen_ ? STDIN_FILENO : -1, POLLIN, 0});
     fds.push_back({listener_.Get(), POLLIN, 0});
     for (const Client& c : clients_) fds.push_back({c.fd.Get(), POLLIN, 0});
 
-    int timeout = -1;
-    if (sim_.NextDueMs() >= 0) {
-      const std::int64_t wait = sim_.NextDueMs() - platform::SystemClock().MonotonicMs();
-      timeout = wait < 0 ? 0 : static_cast<int>(wait);
-    }
-    const int ready = ::poll(fds.data(), fds.size(), timeout);
+    const std::int64_t waitUs = NextWakeUs();
+    timespec timeout{};
+    timeout.tv_sec = static_cast<time_t>(waitUs / 1000000);
+    timeout.tv_nsec = static_cast<long>(waitUs % 1000000) * 1000;
+    const int ready = ::ppoll(fds.data(), fds.size(), waitUs < 0 ? nullptr : &timeout, nullptr);
     if (ready < 0 && errno != EINTR) {
       std::fprintf(stderr, "upssim: poll: %s\n", std::strerror(errno));
       return 1;
     }
-    SendToLine(sim_.TakeDue(platform::SystemClock().MonotonicMs()));
+    SendToLine(sim_.TakeDue(SimNowMs()));
+    FlushLine();
     if (ready <= 0) continue;
 
     if (fds[0].revents != 0) break;  // SIGTERM or SIGINT
-    if (fds[1].revents != 0) OnLineBytes();
+    if ((fds[1].revents & ~POLLOUT) != 0) OnLineBytes();
     if (fds[2].revents != 0) OnStdin();
     if (fds[3].revents != 0) OnAccept();
     // Clients accepted just now are not in fds yet; only the polled ones are looked at.
@@ -280,13 +307,42 @@ bool WritePtyFile(const std::string& path, const std::string& slave) {
   return written && closed && std::rename(temp.c_str(), path.c_str()) == 0;
 }
 
+// Removes the link at exit while it still names our line.
+class LinkGuard {
+ public:
+  LinkGuard(std::string path, std::string target)
+      : path_(std::move(path)), target_(std::move(target)) {}
+  ~LinkGuard() {
+    if (!path_.empty()) WithdrawLink(path_, target_);
+  }
+  LinkGuard(const LinkGuard&) = delete;
+  LinkGuard& operator=(const LinkGuard&) = delete;
+
+ private:
+  std::string path_, target_;
+};
+
+std::uint64_t FreshSeed() {
+  std::random_device device;
+  const std::uint64_t high = device();
+  return (high << 32) ^ device() ^ static_cast<std::uint64_t>(std::time(nullptr));
+}
+
 int Main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, &options)) {
-    std::fprintf(stderr, "%s%s\n", kUsage, kControlHelp);
+    std::fputs(UsageText().c_str(), stderr);
     return 2;
   }
-
+  if (options.help) {
+    std::fputs(UsageText().c_str(), stdout);
+    return 0;
+  }
+  if (options.line.dropChance > 0.0) {
+    if (!options.seedGiven) options.line.seed = FreshSeed();
+    std::fprintf(stderr, "upssim: --drop %g --seed %llu\n", options.line.dropChance,
+                 static_cast<unsigned long long>(options.line.seed));
+  }
   UniqueFd signalRead, signalWrite;
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -319,10 +375,10 @@ int Main(int argc, char** argv) {
     std::fprintf(stderr, "upssim: journal %s\n", error.c_str());
     return 1;
   }
-  Runner runner(pty, journal);
+  Runner runner(pty, journal, options.line, options.timeScale);
   for (const std::string& line : options.setup) {
     ControlEffect effect;
-    const std::string answer = ApplyControl(runner.sim(), line, &effect);
+    const std::string answer = ApplyControl(runner.sim(), line, 0, &effect);
     if (answer.rfind("ok", 0) != 0) {
       std::fprintf(stderr, "upssim: --%s\n", answer.c_str());
       return 2;
@@ -336,6 +392,11 @@ int Main(int argc, char** argv) {
     std::fprintf(stderr, "upssim: cannot write %s\n", options.ptyFile.c_str());
     return 1;
   }
+  if (!options.link.empty() && !PublishLink(options.link, pty.slavePath, &error)) {
+    std::fprintf(stderr, "upssim: link %s\n", error.c_str());
+    return 1;
+  }
+  const LinkGuard link(options.link, pty.slavePath);
   std::printf("%s\n", pty.slavePath.c_str());
   std::fflush(stdout);
   return runner.Run(signalRead.Get());

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "tools/upssim/parameters.h"
+
 namespace upssim {
 
 namespace {
@@ -25,10 +27,8 @@ std::string IdentificationPayload(const Identification& id) {
 }
 
 std::string RelayPayload(int relayMode) {
-  const char d1 = (relayMode == 1 || relayMode == 3) ? '3' : '0';
-  const char d2 = (relayMode == 2 || relayMode == 3) ? '3' : '0';
   // Positions 2-9 are not read by the service.
-  return std::string("9") + "00000000" + "11" + d1 + d2;
+  return std::string("9") + "00000000" + "11" + RelayDigit(relayMode, 1) + RelayDigit(relayMode, 2);
 }
 
 std::string StatusPayload(const std::string& statusText) { return "4" + statusText; }

@@ -1,5 +1,7 @@
 #include "tools/upssim/simulator.h"
 
+#include "tools/upssim/parameters.h"
+
 namespace upssim {
 
 bool IsControlCommand(const std::string& command) {
@@ -12,11 +14,44 @@ std::string Simulator::Send(const std::string& payload) const {
   return BuildFrame(payload, state_.badCheck);
 }
 
-std::string Simulator::StatusFrame() const { return Send(StatusPayload(state_.statusText)); }
+int Simulator::RelayMode() const {
+  return state_.vpRelayMode >= 0 ? state_.vpRelayMode : state_.relayMode;
+}
+
+std::string Simulator::StatusText(std::int64_t nowMs) {
+  power_.Advance(nowMs);
+  std::string text;
+  if (state_.statusByte.size() == 2) {
+    text = state_.statusByte;
+  } else if (power_.mains()) {
+    text = "20";
+  } else {
+    // High nibble 3: the battery is spent and the load must be shut down now.
+    text = power_.BatteryEmpty() ? "35" : "25";
+  }
+  if (state_.switchText.size() == 2) {
+    text += state_.switchText;
+  } else {
+    for (const Output& o : power_.outputs()) text += o.on ? '1' : '0';
+  }
+  return text + state_.flags;
+}
+
+std::string Simulator::StatusFrame(std::int64_t nowMs) {
+  return Send(StatusPayload(StatusText(nowMs)));
+}
+
+Measurements Simulator::MeasurementsNow() const {
+  Measurements values = state_.measurements;
+  if (!power_.mains()) values[kInputVoltageField] = 0;
+  values[kChargeField] = power_.ChargePercent();
+  return values;
+}
 
 bool Simulator::HandleFrame(const std::string& payload, std::int64_t nowMs, Request* request,
                             std::string* reply) {
   reply->clear();
+  power_.Advance(nowMs);
   const bool enabled = enabled_;
   enabled_ = false;
   if (payload == kEnablePayload) {
@@ -33,25 +68,71 @@ bool Simulator::HandleFrame(const std::string& payload, std::int64_t nowMs, Requ
       request->notEnabled = true;
       return true;
     }
-    *reply = AnswerControl(command, nowMs);
+    *reply = AnswerControl(command, request->parameter, nowMs);
   } else if (command == "RA") {
     *reply = Send(IdentificationPayload(state_.identification));
   } else if (command == "RI") {
-    *reply = Send(RelayPayload(state_.relayMode));
+    *reply = Send(RelayPayload(RelayMode()));
   } else if (command == "RD") {
-    *reply = StatusFrame();
+    *reply = StatusFrame(nowMs);
   } else if (command == "RC") {
-    *reply = Send(MeasurementPayload(state_.measurements));
+    *reply = Send(MeasurementPayload(MeasurementsNow()));
   }
   // Anything else is a command this UPS does not know: it stays quiet.
   return true;
 }
 
-std::string Simulator::AnswerControl(const std::string& command, std::int64_t nowMs) {
+char Simulator::SwitchOutputs(const std::string& parameter, std::int64_t nowMs) {
+  std::array<OutputAction, 2> actions{};
+  if (!ParseUp(parameter, &actions)) return kRefusedMalformed;
+  for (int i = 0; i < 2; ++i) {
+    if (actions[i] != OutputAction::Off && actions[i] != OutputAction::OffAndRestart) continue;
+    // Switching off needs the delays of a US first, and an output the service was given by VP.
+    if (state_.usOffTens < 0 || RelayDigit(RelayMode(), i + 1) != '3') return kRefusedNotNow;
+  }
+  power_.Switch(actions, state_.usOffTens * 10000LL, state_.usRestartMinutes * 60000LL, nowMs);
+  return '1';
+}
+
+std::string Simulator::AnswerControl(const std::string& command, const std::string& parameter,
+                                     std::int64_t nowMs) {
   auto refusal = state_.refused.find(command);
   if (refusal != state_.refused.end()) return Send(CommandResultPayload(refusal->second, command));
-  if (command == "UM") selfTestDueMs_ = nowMs + state_.selfTestDelayMs;
-  return Send(CommandResultPayload('1', command));
+
+  char result = '1';
+  if (command == "UP") {
+    result = SwitchOutputs(parameter, nowMs);
+  } else if (command == "VP") {
+    int mode = 0;
+    if (ParseVp(parameter, &mode)) {
+      state_.vpRelayMode = mode;
+    } else {
+      result = kRefusedMalformed;
+    }
+  } else if (command == "VN") {
+    int on = 0, off = 0;
+    if (ParseVn(parameter, &on, &off)) {
+      state_.vnOnTens = on;
+      state_.vnOffTens = off;
+    } else {
+      result = kRefusedMalformed;
+    }
+  } else if (command == "US") {
+    int off = 0, restart = 0;
+    if (ParseUs(parameter, &off, &restart)) {
+      state_.usOffTens = off;
+      state_.usRestartMinutes = restart;
+    } else {
+      result = kRefusedMalformed;
+    }
+  } else if (command == "UM") {
+    if (ParseUm(parameter)) {
+      selfTestDueMs_ = nowMs + state_.selfTestDelayMs;
+    } else {
+      result = kRefusedMalformed;
+    }
+  }
+  return Send(CommandResultPayload(result, command));
 }
 
 std::string Simulator::TakeDue(std::int64_t nowMs) {
@@ -61,14 +142,10 @@ std::string Simulator::TakeDue(std::int64_t nowMs) {
   return Send(SelfTestPayload(state_.selfTestResult));
 }
 
-void Simulator::SetStatusByte(const char* twoHexDigits) {
-  state_.statusText.replace(0, 2, twoHexDigits, 2);
-}
-
 void Simulator::SetShutdownAlarm(bool on) {
-  // Alarm byte as nibble characters: high nibble at 10, low nibble at 11; 0x10 is bit 0 of the
-  // high nibble. A nibble character keeps its value in its low four bits.
-  char& high = state_.statusText[10];
+  // The alarm byte is the last nibble pair of the flags; 0x10 is bit 0 of its high nibble. A
+  // nibble character keeps its value in its low four bits.
+  char& high = state_.flags[6];
   const int value = (high & 0x0F);
   const int updated = on ? (value | 0x01) : (value & ~0x01);
   high = static_cast<char>((high & 0xF0) | updated);

@@ -35,7 +35,8 @@ class UpssimProcess {
   UpssimProcess& operator=(const UpssimProcess&) = delete;
 
   // Starts upssim with the arguments and waits up to 5 s for its first line (the slave path).
-  bool Start(const std::vector<std::string>& args) {
+  // Its stderr goes to stderrPath when one is given, else where the test's goes.
+  bool Start(const std::vector<std::string>& args, const std::string& stderrPath = "") {
     int in[2], out[2];
     if (::pipe2(in, O_CLOEXEC) != 0) return false;
     if (::pipe2(out, O_CLOEXEC) != 0) {
@@ -47,6 +48,10 @@ class UpssimProcess {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    if (!stderrPath.empty()) {
+      posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderrPath.c_str(),
+                                       O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
     std::vector<std::string> argv_s = {UpssimBinary()};
     argv_s.insert(argv_s.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -66,6 +71,7 @@ class UpssimProcess {
     return !slavePath_.empty();
   }
 
+  // The first line it printed: the slave path (or the usage, after --help).
   const std::string& slavePath() const { return slavePath_; }
   pid_t pid() const { return pid_; }
 

@@ -1,9 +1,4 @@
 // The upssim program itself: its line, journal, control channels and exit, run as a process.
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -14,10 +9,14 @@
 
 #include "platform/clock.h"
 #include "support/serial_contract.h"
+#include "tools/upssim/sim_line.h"
+#include "tools/upssim/ups_exchange.h"
 #include "tools/upssim/upssim_process.h"
 
 namespace testsupport {
 namespace {
+
+using upssim::Wire;
 
 std::int64_t NowMs() { return platform::SystemClock().MonotonicMs(); }
 
@@ -35,57 +34,14 @@ class Upssim : public ::testing::Test {
     ASSERT_FALSE(dir_.path().empty());
     ASSERT_TRUE(sim_.Start({"--journal", dir_.File("journal"), "--pty-file", dir_.File("pty"),
                             "--control", dir_.File("control"), "--selftest-delay", "200"}));
-    line_ = ::open(sim_.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    ASSERT_GE(line_, 0);
-  }
-  void TearDown() override {
-    if (line_ >= 0) ::close(line_);
+    ASSERT_TRUE(line_.Open(sim_.slavePath()));
   }
 
-  void Send(const std::string& bytes) {
-    ASSERT_EQ(static_cast<ssize_t>(bytes.size()), ::write(line_, bytes.data(), bytes.size()));
-  }
+  void Send(const std::string& bytes) { ASSERT_TRUE(line_.Send(bytes)); }
+  std::string Receive(std::size_t wanted, int ms) { return line_.Receive(wanted, ms); }
 
-  // Bytes from the UPS until `wanted` have come or ms have passed.
-  std::string Receive(std::size_t wanted, int ms) {
-    std::string got;
-    const std::int64_t deadline = NowMs() + ms;
-    while (got.size() < wanted && NowMs() < deadline) {
-      pollfd p{line_, POLLIN, 0};
-      if (::poll(&p, 1, 20) <= 0) continue;
-      char chunk[256];
-      const ssize_t n = ::read(line_, chunk, sizeof chunk);
-      if (n > 0) got.append(chunk, static_cast<std::size_t>(n));
-    }
-    return got;
-  }
-
-  // One control line over the socket; the answer line.
   std::string SocketControl(const std::string& line) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return "socket failed";
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    const std::string path = dir_.File("control");
-    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    std::string answer;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-      const std::string text = line + "\n";
-      if (::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
-        const std::int64_t deadline = NowMs() + 5000;
-        while (answer.find('\n') == std::string::npos && NowMs() < deadline) {
-          pollfd p{fd, POLLIN, 0};
-          if (::poll(&p, 1, 50) <= 0) continue;
-          char chunk[256];
-          const ssize_t n = ::read(fd, chunk, sizeof chunk);
-          if (n <= 0) break;
-          answer.append(chunk, static_cast<std::size_t>(n));
-        }
-      }
-    }
-    ::close(fd);
-    if (!answer.empty() && answer.back() == '\n') answer.pop_back();
-    return answer;
+    return testsupport::SocketControl(dir_.File("control"), line);
   }
 
   bool AwaitJournalLines(std::size_t count) {
@@ -99,7 +55,7 @@ class Upssim : public ::testing::Test {
 
   TempDir dir_;
   UpssimProcess sim_;
-  int line_ = -1;
+  SimLine line_;
 };
 
 TEST_F(Upssim, AnnouncesItsLineOnStdoutAndInThePtyFile) {
@@ -109,9 +65,9 @@ TEST_F(Upssim, AnnouncesItsLineOnStdoutAndInThePtyFile) {
 
 TEST_F(Upssim, AnswersRequestsIgnoresNoiseAndJournalsEachRequest) {
   Send("garbage\x03\x7f" + SerialFrame("RD"));
-  EXPECT_EQ(SerialFrame("4201100000000"), Receive(16, 3000));
+  EXPECT_EQ(Wire("4201100000000", 0x35), Receive(16, 3000));
   Send(SerialFrame("Kwzq") + SerialFrame("US01500060"));
-  EXPECT_EQ(SerialFrame("C1FUS"), Receive(8, 3000));
+  EXPECT_EQ(Wire("C1FUS", 0x31), Receive(8, 3000));
   Send(SerialFrame("UP22"));  // no enable frame: not answered
   Send(SerialFrame("RC"));
   const std::string measurements = Receive(60, 3000);
@@ -132,10 +88,10 @@ TEST_F(Upssim, AnswersRequestsIgnoresNoiseAndJournalsEachRequest) {
 TEST_F(Upssim, IsDrivenThroughStdinAndTheControlSocket) {
   EXPECT_EQ("ok", SocketControl("battery"));
   Send(SerialFrame("RD"));
-  EXPECT_EQ(SerialFrame("4251100000000"), Receive(16, 3000));
+  EXPECT_EQ(Wire("4251100000000", 0x30), Receive(16, 3000));
   EXPECT_EQ("ok", sim_.Control("code90"));
   EXPECT_EQ("ok", sim_.Control("push-status"));
-  EXPECT_EQ(SerialFrame("4251100000010"), Receive(16, 3000)) << "pushed unasked";
+  EXPECT_EQ(Wire("4251100000010", 0x31), Receive(16, 3000)) << "pushed unasked";
 
   EXPECT_EQ(0u, sim_.Control("status short").rfind("error: ", 0));
   EXPECT_EQ(0u, SocketControl("no-such-command").rfind("error: ", 0));
@@ -154,8 +110,8 @@ TEST_F(Upssim, SendsTheSelfTestResultAfterItsDelay) {
   ASSERT_EQ("ok", sim_.Control("selftest-result 2"));
   const std::int64_t start = NowMs();
   Send(SerialFrame("Kwzq") + SerialFrame("UM0"));
-  EXPECT_EQ(SerialFrame("C1FUM"), Receive(8, 3000));
-  EXPECT_EQ(SerialFrame("B02"), Receive(6, 3000));
+  EXPECT_EQ(Wire("C1FUM", 0x2F), Receive(8, 3000));
+  EXPECT_EQ(Wire("B02", 0x43), Receive(6, 3000));
   EXPECT_GE(NowMs() - start, 190);
 }
 
@@ -170,12 +126,32 @@ TEST_F(Upssim, EndsCleanlyOnQuit) {
 }
 
 TEST(UpssimOptions, BadOptionsAreRefused) {
+  const std::vector<std::vector<std::string>> bad = {
+      {"--relay-mode", "7"}, {"--no-such-option"},      {"--battery-minutes", "0"},
+      {"--time-scale", "0"}, {"--time-scale", "fast"}, {"--baud", "0"},
+      {"--drop", "1.5"},     {"--seed", "-1"},          {"--split-gap", "-5"},
+      {"--link"},
+  };
+  for (const auto& args : bad) {
+    UpssimProcess sim;
+    EXPECT_FALSE(sim.Start(args)) << args[0];
+    EXPECT_EQ(2, sim.Reap(5000)) << args[0];
+  }
+}
+
+TEST(UpssimOptions, HelpPrintsTheUsageAndSucceeds) {
   UpssimProcess sim;
-  EXPECT_FALSE(sim.Start({"--relay-mode", "7"}));
-  EXPECT_EQ(2, sim.Reap(5000));
-  UpssimProcess other;
-  EXPECT_FALSE(other.Start({"--no-such-option"}));
-  EXPECT_EQ(2, other.Reap(5000));
+  ASSERT_TRUE(sim.Start({"--help"}));
+  EXPECT_EQ(0u, sim.slavePath().rfind("usage: upssim", 0)) << sim.slavePath();
+  std::string usage;
+  for (std::string line = sim.ReadLine(2000); !line.empty(); line = sim.ReadLine(2000)) {
+    usage += line + "\n";
+  }
+  for (const char* option : {"--time-scale", "--baud", "--split", "--drop", "--seed", "--link",
+                             "--battery-minutes", "power on|off"}) {
+    EXPECT_NE(std::string::npos, usage.find(option)) << option;
+  }
+  EXPECT_EQ(0, sim.Reap(5000));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // The simulated UPS without a line: frames, replies byte for byte, state and control lines.
+// Expected frames are written out with their check bytes worked out by hand.
 #include <gtest/gtest.h>
 
 #include "support/serial_contract.h"
@@ -7,6 +8,7 @@
 #include "tools/upssim/journal.h"
 #include "tools/upssim/line_buffer.h"
 #include "tools/upssim/simulator.h"
+#include "tools/upssim/ups_exchange.h"
 
 namespace upssim {
 namespace {
@@ -17,6 +19,7 @@ using testsupport::SerialFrameValid;
 TEST(Frame, BuildsTheDocumentedStatusRequest) {
   EXPECT_EQ(std::string("\x02RD\x03\x15", 5), BuildFrame("RD"));
   EXPECT_EQ(std::string("\x02\x03\x03", 3), BuildFrame(""));
+  EXPECT_EQ(std::string("\x02" "4201100000000" "\x03" "\x35", 16), BuildFrame("4201100000000"));
   const std::string bad = BuildFrame("RD", true);
   EXPECT_EQ(5u, bad.size());
   EXPECT_NE(bad, BuildFrame("RD"));
@@ -24,8 +27,8 @@ TEST(Frame, BuildsTheDocumentedStatusRequest) {
 
 TEST(Frame, ReaderCutsFramesOutOfNoiseAndSplitReads) {
   FrameReader reader;
-  const std::string stream = "noise" + BuildFrame("Kwzq") + BuildFrame("UP11") + "\x7f" +
-                             BuildFrame("RD", true) + BuildFrame("RC");
+  const std::string stream = "noise" + Wire("Kwzq", 0x34) + Wire("UP11", 0x06) + "\x7f" +
+                             Wire("RD", 0xEA) + Wire("RC", 0x12);
   std::vector<std::string> got;
   // One byte at a time: frames split over reads come out whole.
   for (char c : stream) {
@@ -38,50 +41,35 @@ TEST(Frame, ReaderCutsFramesOutOfNoiseAndSplitReads) {
 TEST(Frame, ReaderDropsCutOffAndOverlongFrames) {
   FrameReader reader;
   // An STX inside a frame starts a new one; the cut-off frame is rejected.
-  std::string stream = std::string("\x02RD") + BuildFrame("RA");
+  std::string stream = std::string("\x02RD") + Wire("RA", 0x10);
   EXPECT_EQ((std::vector<std::string>{"RA"}), reader.Feed(stream.data(), stream.size()));
-  const std::string longFrame = BuildFrame(std::string(kMaxPayload + 10, 'A'));
+  // Cut off by its length, before its check byte is looked at.
+  const std::string longFrame = Wire(std::string(kMaxPayload + 10, 'A'), 0x00);
   EXPECT_TRUE(reader.Feed(longFrame.data(), longFrame.size()).empty());
   EXPECT_EQ(2, reader.rejected());
-  const std::string next = BuildFrame("RI");
+  const std::string next = Wire("RI", 0x18);
   EXPECT_EQ((std::vector<std::string>{"RI"}), reader.Feed(next.data(), next.size()));
 }
-
-struct Exchange {
-  Simulator sim;
-  // Sends the frames as one burst and returns what the UPS answered.
-  std::string Send(const std::vector<std::string>& payloads, std::int64_t nowMs = 0) {
-    std::string replies;
-    for (const std::string& p : payloads) {
-      Request request;
-      std::string reply;
-      if (sim.HandleFrame(p, nowMs, &request, &reply)) last = request;
-      replies += reply;
-    }
-    return replies;
-  }
-  Request last;
-};
 
 TEST(Simulator, AnswersEachCommandByteForByte) {
   Exchange ups;
   const struct {
     std::vector<std::string> request;
-    std::string replyPayload;
+    std::string reply;
   } cases[] = {
-      {{"Kwzq", "UP11"}, "C1FUP"},
-      {{"Kwzq", "VP33"}, "C1FVP"},
-      {{"Kwzq", "VN000000"}, "C1FVN"},
-      {{"Kwzq", "US01500060"}, "C1FUS"},
-      {{"Kwzq", "UM0"}, "C1FUM"},
-      {{"RD"}, "4201100000000"},
-      {{"RI"}, "9000000001133"},
-      {{"RC"}, "310000500100010000050000010000500010000250000006000000270"},
+      {{"Kwzq", "UP11"}, Wire("C1FUP", 0x32)},
+      {{"Kwzq", "VP33"}, Wire("C1FVP", 0x31)},
+      {{"Kwzq", "VN000000"}, Wire("C1FVN", 0x2F)},
+      {{"Kwzq", "US01500060"}, Wire("C1FUS", 0x31)},
+      {{"Kwzq", "UM0"}, Wire("C1FUM", 0x2F)},
+      {{"RD"}, Wire("4201100000000", 0x35)},
+      {{"RI"}, Wire("9000000001133", 0x3A)},
+      {{"RC"}, Wire("310000500100010000050000010000500010000250000006000000270", 0x30)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.request.back());
     const std::string reply = ups.Send(c.request);
-    EXPECT_EQ(BuildFrame(c.replyPayload), reply);
+    EXPECT_EQ(c.reply, reply);
     EXPECT_TRUE(SerialFrameValid(reply));
   }
   // Command results are exactly 8 bytes; the status reply holds 12 status characters.
@@ -103,25 +91,14 @@ TEST(Simulator, IdentificationFieldsSitAtTheirPositions) {
   EXPECT_EQ("SW" + std::string(8, ' '), frame.substr(77, 10));
 }
 
-TEST(Simulator, RelayDigitsFollowTheRelayMode) {
-  const char* digits[] = {"00", "30", "03", "33"};
-  for (int mode = 0; mode < 4; ++mode) {
-    Exchange ups;
-    ups.sim.state().relayMode = mode;
-    const std::string frame = ups.Send({"RI"});
-    EXPECT_EQ("11", frame.substr(10, 2));
-    EXPECT_EQ(digits[mode], frame.substr(12, 2)) << mode;
-  }
-}
-
 TEST(Simulator, ControlCommandNeedsTheEnableFrameJustBefore) {
   Exchange ups;
   EXPECT_EQ("", ups.Send({"UP11"}));
   EXPECT_TRUE(ups.last.notEnabled);
   // Another frame between the enable frame and the command cancels the enable.
-  EXPECT_EQ(BuildFrame("4201100000000"), ups.Send({"Kwzq", "RD", "UP11"}));
+  EXPECT_EQ(Wire("4201100000000", 0x35), ups.Send({"Kwzq", "RD", "UP11"}));
   EXPECT_TRUE(ups.last.notEnabled);
-  EXPECT_EQ(BuildFrame("C1FUP"), ups.Send({"Kwzq", "UP11"}));
+  EXPECT_EQ(Wire("C1FUP", 0x32), ups.Send({"Kwzq", "UP11"}));
   EXPECT_FALSE(ups.last.notEnabled);
   EXPECT_EQ("UP", ups.last.command);
   EXPECT_EQ("11", ups.last.parameter);
@@ -140,7 +117,7 @@ TEST(Simulator, SelfTestResultFollowsAfterTheDelay) {
   ups.Send({"Kwzq", "UM0"}, 1000);
   EXPECT_EQ(4000, ups.sim.NextDueMs());
   EXPECT_EQ("", ups.sim.TakeDue(3999));
-  EXPECT_EQ(BuildFrame("B02"), ups.sim.TakeDue(4000));
+  EXPECT_EQ(Wire("B02", 0x43), ups.sim.TakeDue(4000));
   EXPECT_EQ(-1, ups.sim.NextDueMs());
   EXPECT_EQ("", ups.sim.TakeDue(9000)) << "one result per self-test";
 }
@@ -148,64 +125,69 @@ TEST(Simulator, SelfTestResultFollowsAfterTheDelay) {
 TEST(Control, StatusCommandsShapeTheStatusReply) {
   const struct {
     std::vector<std::string> lines;
-    std::string status;
+    std::string reply;
   } cases[] = {
-      {{"battery"}, "251100000000"},
-      {{"code13"}, "301100000000"},
-      {{"code38"}, "241100000000"},
-      {{"code90"}, "201100000010"},
-      {{"battery", "code90"}, "251100000010"},
-      {{"code90", "battery"}, "251100000000"},
-      {{"status 2D0012345678"}, "2D0012345678"},
-      // Back to healthy, keeping the output switches.
-      {{"status 2D0012345678", "code13", "online"}, "200000000000"},
+      {{"battery"}, Wire("4251100000000", 0x30)},
+      {{"power off"}, Wire("4251100000000", 0x30)},
+      {{"power off", "power on"}, Wire("4201100000000", 0x35)},
+      {{"code13"}, Wire("4301100000000", 0x34)},
+      {{"code38"}, Wire("4241100000000", 0x31)},
+      {{"code90"}, Wire("4201100000010", 0x34)},
+      {{"battery", "code90"}, Wire("4251100000010", 0x31)},
+      {{"code90", "battery"}, Wire("4251100000000", 0x30)},
+      // The power controls end a status byte that was set by hand.
+      {{"code13", "power off"}, Wire("4251100000000", 0x30)},
+      {{"status 2D0012345678"}, Wire("42D0012345678", 0x49)},
+      {{"status 2D0012345678", "power on"}, Wire("4200012345678", 0x3D)},
+      // Back to healthy: no condition, no alarm, and the switches show the outputs again.
+      {{"status 2D0012345678", "code13", "online"}, Wire("4201100000000", 0x35)},
   };
   for (const auto& c : cases) {
     Exchange ups;
-    ControlEffect effect;
-    for (const auto& line : c.lines) EXPECT_EQ("ok", ApplyControl(ups.sim, line, &effect));
-    EXPECT_EQ(BuildFrame("4" + c.status), ups.Send({"RD"})) << c.lines.back();
+    for (const auto& line : c.lines) EXPECT_EQ("ok", ups.Control(line));
+    EXPECT_EQ(c.reply, ups.Send({"RD"})) << c.lines.back();
   }
 }
 
 TEST(Control, SilentAndBadCheckAffectEveryReply) {
   Exchange ups;
   ControlEffect effect;
-  ASSERT_EQ("ok", ApplyControl(ups.sim, "badcheck on", &effect));
+  ASSERT_EQ("ok", ApplyControl(ups.sim, "badcheck on", 0, &effect));
   const std::string bad = ups.Send({"RD"});
   ASSERT_EQ(16u, bad.size());
   EXPECT_FALSE(SerialFrameValid(bad));
-  ASSERT_EQ("ok", ApplyControl(ups.sim, "silent on", &effect));
+  ASSERT_EQ("ok", ApplyControl(ups.sim, "silent on", 0, &effect));
   EXPECT_EQ("", ups.Send({"RD"}));
   EXPECT_EQ("", ups.Send({"Kwzq", "UP11"}));
-  EXPECT_EQ("error: the line is silent", ApplyControl(ups.sim, "push-status", &effect));
-  ASSERT_EQ("ok", ApplyControl(ups.sim, "silent off", &effect));
-  ASSERT_EQ("ok", ApplyControl(ups.sim, "badcheck off", &effect));
+  EXPECT_EQ("error: the line is silent", ApplyControl(ups.sim, "push-status", 0, &effect));
+  ASSERT_EQ("ok", ApplyControl(ups.sim, "silent off", 0, &effect));
+  ASSERT_EQ("ok", ApplyControl(ups.sim, "badcheck off", 0, &effect));
   EXPECT_TRUE(SerialFrameValid(ups.Send({"RD"})));
 }
 
 TEST(Control, RefusalsChangeTheResultDigit) {
   Exchange ups;
-  ControlEffect effect;
-  ASSERT_EQ("ok", ApplyControl(ups.sim, "refuse-um", &effect));
-  EXPECT_EQ(BuildFrame("C3FUM"), ups.Send({"Kwzq", "UM0"}));
+  ASSERT_EQ("ok", ups.Control("refuse-um"));
+  EXPECT_EQ(Wire("C3FUM", 0x2D), ups.Command("UM0"));
   EXPECT_EQ(-1, ups.sim.NextDueMs()) << "a refused self-test sends no result";
-  ASSERT_EQ("ok", ApplyControl(ups.sim, "refuse UP", &effect));
-  ASSERT_EQ("ok", ApplyControl(ups.sim, "refuse VP 0", &effect));
-  EXPECT_EQ(BuildFrame("C3FUP"), ups.Send({"Kwzq", "UP11"}));
-  EXPECT_EQ(BuildFrame("C0FVP"), ups.Send({"Kwzq", "VP33"}));
-  ASSERT_EQ("ok", ApplyControl(ups.sim, "accept UP", &effect));
-  EXPECT_EQ(BuildFrame("C1FUP"), ups.Send({"Kwzq", "UP11"}));
+  ASSERT_EQ("ok", ups.Control("refuse UP"));
+  ASSERT_EQ("ok", ups.Control("refuse VP 0"));
+  EXPECT_EQ(Wire("C3FUP", 0x30), ups.Command("UP11"));
+  EXPECT_EQ(Wire("C0FVP", 0x30), ups.Command("VP30"));
+  EXPECT_EQ('3', ups.Send({"RI"})[13]) << "a refused VP changes nothing";
+  ASSERT_EQ("ok", ups.Control("accept UP"));
+  EXPECT_EQ(Wire("C1FUP", 0x32), ups.Command("UP11"));
 }
 
 TEST(Control, MeasurementsAndPushStatus) {
   Exchange ups;
   ControlEffect effect;
-  ASSERT_EQ("ok", ApplyControl(ups.sim, "measure 1 2 3 4 5 6 7 8 9 10 11 12 -13 9999", &effect));
-  EXPECT_EQ(BuildFrame("3000100020003000400050006000700080009001000110012 -139999"),
+  ASSERT_EQ("ok", ups.Control("measure 1 2 3 4 5 6 7 8 9 10 11 12 -13 9999"));
+  // Field 8 is the battery charge whatever was given.
+  EXPECT_EQ(Wire("3000100020003000400050006000700080100001000110012 -139999", 0x34),
             ups.Send({"RC"}));
-  ASSERT_EQ("ok", ApplyControl(ups.sim, "push-status", &effect));
-  EXPECT_EQ(BuildFrame("4201100000000"), effect.send);
+  ASSERT_EQ("ok", ApplyControl(ups.sim, "push-status", 0, &effect));
+  EXPECT_EQ(Wire("4201100000000", 0x35), effect.send);
 }
 
 TEST(Control, BadLinesGetAnErrorAndChangeNothing) {
@@ -217,18 +199,23 @@ TEST(Control, BadLinesGetAnErrorAndChangeNothing) {
       "measure 1 2 3 4 5 6 7 8 9 10 11 12 13 10000",     "measure 1 2 3 4 5 6 7 8 9 10 11 12 13 x",
       "selftest-result 3",   "selftest-delay -1",       "relay-mode 4",
       "online now",          "frobnicate",              "quit now",
+      "power",               "power maybe",             "power on now",
+      "battery-minutes 0",   "battery-minutes 100000",  "battery-minutes x",
+      "charge 101",          "charge -1",               "charge",
   };
   for (const char* line : bad) {
     ControlEffect effect;
-    const std::string answer = ApplyControl(ups.sim, line, &effect);
+    const std::string answer = ApplyControl(ups.sim, line, 0, &effect);
     EXPECT_EQ(0u, answer.rfind("error: ", 0)) << line << " -> " << answer;
     EXPECT_FALSE(effect.quit);
     EXPECT_TRUE(effect.send.empty());
   }
-  EXPECT_EQ(BuildFrame("4201100000000"), ups.Send({"RD"}));
+  EXPECT_EQ(Wire("4201100000000", 0x35), ups.Send({"RD"}));
+  EXPECT_EQ(100, ups.sim.power().ChargePercent());
+  EXPECT_EQ(PowerModel::kDefaultBatteryMinutes, ups.sim.power().batteryMinutes());
   ControlEffect effect;
-  EXPECT_EQ("", ApplyControl(ups.sim, "   ", &effect));
-  EXPECT_EQ("ok", ApplyControl(ups.sim, "quit", &effect));
+  EXPECT_EQ("", ApplyControl(ups.sim, "   ", 0, &effect));
+  EXPECT_EQ("ok", ApplyControl(ups.sim, "quit", 0, &effect));
   EXPECT_TRUE(effect.quit);
 }
 
