@@ -1,6 +1,7 @@
 #include "tools/upssim/control.h"
 
-#include <cerrno>
+#include "tools/upssim/numbers.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -23,16 +24,6 @@ std::vector<std::string> Words(const std::string& line) {
   std::string word;
   while (in >> word) words.push_back(word);
   return words;
-}
-
-bool ParseInt(const std::string& text, long low, long high, int* out) {
-  if (text.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || value < low || value > high) return false;
-  *out = static_cast<int>(value);
-  return true;
 }
 
 bool ParseSwitch(const std::string& text, bool* out) {

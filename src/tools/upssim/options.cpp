@@ -1,7 +1,8 @@
 #include "tools/upssim/options.h"
 
+#include "tools/upssim/numbers.h"
+
 #include <cerrno>
-#include <cmath>
 #include <cstdlib>
 
 
@@ -54,28 +55,6 @@ const char* const kUsage =
     "The UPS acts on US (delays) and UP (per output: 1 on, 2 off after the power-off delay,\n"
     "3 off and on again after the restart delay once mains is present, 0 leave alone); RI\n"
     "reports the relay digits of the last VP. Malformed parameters are refused.\n";
-
-bool ParseLong(const std::string& text, long low, long high, long* out) {
-  if (text.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || value < low || value > high) return false;
-  *out = value;
-  return true;
-}
-
-bool ParseDouble(const std::string& text, double low, double high, double* out) {
-  if (text.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  const double value = std::strtod(text.c_str(), &end);
-  if (errno != 0 || *end != '\0' || !std::isfinite(value) || value < low || value > high) {
-    return false;
-  }
-  *out = value;
-  return true;
-}
 
 bool ParseSeed(const std::string& text, std::uint64_t* out) {
   if (text.empty() || text[0] == '-') return false;
