@@ -1,32 +1,80 @@
 #!/usr/bin/env bash
 # The demo: wardend supervising the simulated UPS, with a live view of the service's diagnostic
-# log and of what the UPS receives. Lines typed here go to the simulated UPS ("help" lists
-# them: battery, online, silent on, push-status, ...). Ctrl-C or "quit" ends the demo; with
-# --seconds N it ends by itself after N seconds. Nothing here can shut the machine down.
+# log and of what the UPS receives. Nothing here can shut the machine down.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-seconds=0
-[ "${1:-}" = "--seconds" ] && seconds=${2:?}
 
+usage() {
+  cat <<'EOF'
+usage: scripts/demo.sh [--seconds N] [--keep] [--help]
+
+Builds wardend and upssim, starts the simulated UPS on a pseudo-terminal and wardend in the
+foreground against a private copy of examples/install, and shows as they happen:
+  [srvlog]   the service's diagnostic log (CP932 on disk, shown in UTF-8)
+  [ups rx]   what the simulated UPS receives
+  [wardend]  what the service tells an administrator on stderr
+  [upssim]   the simulator's answer to a line you type
+
+Type a line to change what the UPS reports: battery, online, silent on, silent off,
+push-status, state, help (lists them all). "quit" or Ctrl-C ends the demo.
+
+  --seconds N  end by itself after N seconds instead of reading lines
+  --keep       keep the demo's folder (installation copy, journal) and say where it is
+  --help       show this text
+
+Both programs show one clock: TZ as set, else Japan time (TZ=JST-9), the service's own.
+EOF
+}
+
+seconds=0
+keep=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --seconds) seconds=${2:?--seconds needs a number}; shift 2 ;;
+    --keep) keep=1; shift ;;
+    --help|-h) usage; exit 0 ;;
+    *) usage >&2; exit 2 ;;
+  esac
+done
+case "$seconds" in
+  ''|*[!0-9]*) echo "--seconds needs a whole number of seconds" >&2; exit 2 ;;
+esac
+
+cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$(nproc)" --target wardend upssim >/dev/null
 
-work=$(mktemp -d /tmp/voltsentry-demo.XXXXXX)
+# The service keeps Japan time unless TZ says otherwise; the simulator stamps its journal in
+# local time. One TZ for both shows one clock.
+export TZ=${TZ:-JST-9}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/voltsentry-demo.XXXXXX")
 install="$work/install"
 mkdir -p "$install"
 cp examples/install/*.ini "$install/"
-pids=()
+wardend=
+upssim=
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  trap - EXIT INT TERM
+  if [ -n "$wardend" ]; then
+    kill -TERM "$wardend" 2>/dev/null || true
+    for _ in $(seq 100); do kill -0 "$wardend" 2>/dev/null || break; sleep 0.1; done
+  fi
+  [ -n "$upssim" ] && kill -TERM "$upssim" 2>/dev/null || true
+  # The viewers follow the two programs (tail --pid) and end with them.
   wait 2>/dev/null || true
-  echo "demo files kept in $work"
+  if [ "$keep" = 1 ]; then
+    echo "demo files kept in $work"
+  else
+    rm -rf "$work"
+  fi
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 build/native/src/tools/upssim/upssim --pty-file "$work/pty" --journal "$work/journal" \
   --control "$work/control" >/dev/null &
-pids+=($!)
+upssim=$!
 for _ in $(seq 50); do [ -s "$work/pty" ] && break; sleep 0.1; done
 pty=$(head -n1 "$work/pty")
 # upstab.ini is CP932 with CRLF line ends; the port line is plain ASCII.
@@ -35,18 +83,22 @@ printf '[Software\\Quillon\\VoltSentry\\CurrentVersion]\r\nPathName=%s\r\n' "$in
   > "$work/registry.ini"
 
 : > "$install/srvlog.log"
-echo "simulated UPS on $pty; installation directory $install"
-VOLTSENTRY_REGISTRY="$work/registry.ini" build/native/src/wardend --foreground &
+: > "$work/journal"
+echo "simulated UPS on $pty; installation directory $install; clock TZ=$TZ"
+VOLTSENTRY_REGISTRY="$work/registry.ini" build/native/src/wardend --foreground \
+  2> >(sed -u 's/^/[wardend] /' >&2) &
 wardend=$!
-pids+=("$wardend")
 
-# iconv buffers a stream, so each line is converted on its own to show it at once.
-tail -n +1 -F "$install/srvlog.log" 2>/dev/null | while IFS= read -r line; do
-  printf '[srvlog] %s\n' "$(printf '%s' "$line" | iconv -f CP932 -t UTF-8 2>/dev/null || printf '%s' "$line")"
-done &
-pids+=($!)
-tail -n +1 -F "$work/journal" 2>/dev/null | sed -u 's/^/[ups rx] /' &
-pids+=($!)
+# The log is CP932. It is read as bytes (LC_ALL=C): in a UTF-8 locale bash's read takes CP932
+# bytes for parts of characters and can hold a line back until later bytes arrive. Each line
+# is converted on its own, since iconv on a stream waits for more input before it writes.
+(
+  export LC_ALL=C
+  tail --pid="$wardend" -n +1 -F "$install/srvlog.log" 2>/dev/null | while IFS= read -r line; do
+    printf '[srvlog] %s\n' "$(printf '%s\n' "$line" | iconv -c -f CP932 -t UTF-8)"
+  done
+) &
+tail --pid="$upssim" -n +1 -F "$work/journal" 2>/dev/null | sed -u 's/^/[ups rx] /' &
 
 send() { printf '%s\n' "$1" | socat -t 2 - "UNIX-CONNECT:$work/control" | sed 's/^/[upssim] /'; }
 if [ "$seconds" -gt 0 ]; then
@@ -57,5 +109,3 @@ else
     [ -n "$line" ] && send "$line"
   done
 fi
-kill -TERM "$wardend"
-for _ in $(seq 100); do kill -0 "$wardend" 2>/dev/null || break; sleep 0.1; done

@@ -20,4 +20,9 @@ namespace platform {
 // removed anywhere else).
 std::string JoinPath(const std::string& dir, const std::string& name);
 
+// True when path names no folder for sure: nothing is there, or a file is. False for a folder,
+// and when the system cannot tell (no right to look), so that only a sure absence is reported.
+// A separator at the end is allowed.
+bool IsMissingFolder(const std::string& path);
+
 }  // namespace platform

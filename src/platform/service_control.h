@@ -45,6 +45,11 @@ class ServiceControl {
   // SetServiceStatus with SERVICE_WIN32_OWN_PROCESS. Linux: RUNNING sends "READY=1" and
   // STOP_PENDING "STOPPING=1" to NOTIFY_SOCKET when it is set; false when that send fails.
   virtual bool ReportStatus(const ServiceStatus& status) = 0;
+  // One line for the administrator who watches the service run. Linux, while
+  // RunServiceDispatcher runs it in the foreground: the CP932 text on stderr in UTF-8, except
+  // when stderr is the systemd journal (JOURNAL_STREAM), which has the event-log entry already.
+  // Windows: nothing; a service has no console.
+  virtual void TellConsole(const std::string& text) { (void)text; }
 };
 
 ServiceControl& SystemServiceControl();
@@ -52,7 +57,7 @@ ServiceControl& SystemServiceControl();
 // StartServiceCtrlDispatcherA with a one-entry table: runs serviceMain when the control manager
 // starts the service and returns when it has stopped. Returns 0 when the dispatcher ran and -1
 // when it could not (started outside the control manager; on Linux: without --foreground,
-// after printing the usage).
+// after printing the usage on stderr). Linux: --help prints the usage on stdout and returns 0.
 int RunServiceDispatcher(const std::string& serviceName, std::function<void()> serviceMain,
                          int argc, char** argv);
 

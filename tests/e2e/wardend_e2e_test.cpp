@@ -192,6 +192,85 @@ TEST_F(WardendE2e, WithoutForegroundItPrintsUsageAndFails) {
   EXPECT_FALSE(install.Exists("srvlog.log"));
 }
 
+TEST_F(WardendE2e, HelpAndVersionSucceed) {
+  const struct {
+    const char* argument;
+    const char* text;
+  } cases[] = {{"--help", "usage: "}, {"--version", "wardend (VoltSentry) 0."}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.argument);
+    Wardend wardend({c.argument}, Registry(), scratch.path());
+    ASSERT_TRUE(wardend.Started());
+    int status = 0;
+    ASSERT_TRUE(wardend.WaitExit(10000, &status));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status));
+    EXPECT_EQ(0u, wardend.Output().rfind(c.text, 0)) << wardend.Output();
+  }
+  EXPECT_FALSE(install.Exists("srvlog.log"));
+}
+
+// The count of non-overlapping occurrences of text.
+std::size_t Occurrences(const std::string& haystack, const std::string& text) {
+  std::size_t n = 0;
+  for (std::size_t at = haystack.find(text); at != std::string::npos;
+       at = haystack.find(text, at + text.size())) {
+    ++n;
+  }
+  return n;
+}
+
+// A service that cannot supervise keeps running, and says why once on stderr (UTF-8) as well as
+// in syslog: which file or key it looked for, and where.
+TEST_F(WardendE2e, MisconfigurationIsToldOnceOnStderr) {
+  const std::string key = "[Software\\Quillon\\VoltSentry\\CurrentVersion]\r\n";
+  const struct {
+    const char* name;
+    std::string registry;  // the stand-in's content; "" for no file at all
+    std::string upstab;    // replaces upstab.ini when not empty
+    std::string told;      // UTF-8
+  } cases[] = {
+      {"no stand-in", "", "",
+       u8"レジストリ代替ファイル[" + scratch.File("registry.ini") +
+           u8"]を開けません(Error[2])。ファイルは環境変数VOLTSENTRY_REGISTRYで指定します"},
+      {"no key", "[Software\\Other]\r\nPathName=/\r\n", "",
+       u8"にキー[Software\\Quillon\\VoltSentry\\CurrentVersion]もキー"
+       u8"[Software\\Brennix\\VoltSentry\\CurrentVersion]もありません"},
+      {"empty PathName", key + "PathName=\r\n", "", u8"の値PathNameが空です"},
+      {"no folder", key + "PathName=" + install.File("gone") + "\r\n", "",
+       u8"の値PathNameのディレクトリ[" + install.File("gone") + u8"]がありません"},
+      {"garbage upstab.ini", key + "PathName=" + install.path() + "\r\n",
+       "\x01\x02garbage\r\n\x83\x5c\r\n",
+       u8"[" + install.File("upstab.ini") + u8"]にセクション[upstab]がないか空です"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::remove(Registry().c_str());
+    if (!c.registry.empty()) scratch.Write("registry.ini", c.registry);
+    if (!c.upstab.empty()) install.Write("upstab.ini", c.upstab);
+    Wardend wardend({"--foreground"}, Registry(), scratch.path());
+    ASSERT_TRUE(wardend.Started());
+    const std::string told = u8"サービス開始：";
+    ASSERT_TRUE(WaitForText(scratch.File("wardend.out"), c.told, 10000)) << wardend.Output();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(wardend.Running());
+    EXPECT_EQ(1u, Occurrences(wardend.Output(), told)) << wardend.Output();
+    EXPECT_NE(std::string::npos, wardend.Output().find(u8"（UPSを監視しません）"));
+    StopCleanly(wardend);
+  }
+}
+
+// What an administrator writes by hand: the root key in front, a byte-order mark, quotes.
+TEST_F(WardendE2e, HandWrittenStandInIsUnderstood) {
+  scratch.Write("registry.ini", "\xEF\xBB\xBF[HKEY_LOCAL_MACHINE\\Software\\Quillon\\VoltSentry\\"
+                                "CurrentVersion]\nPathName = \"" + install.path() + "\"\n");
+  Wardend wardend({"--foreground"}, Registry(), scratch.path());
+  ASSERT_TRUE(wardend.Started());
+  ASSERT_TRUE(WaitForText(SrvLog(), "イベント発生：メッセージNo[200]", 10000)) << wardend.Output();
+  EXPECT_EQ("", wardend.Output());
+  StopCleanly(wardend);
+}
+
 }  // namespace
 
 // --- wardend against the simulated UPS on a pseudo-terminal ------------------------------

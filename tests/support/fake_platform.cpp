@@ -65,6 +65,16 @@ bool FakeServiceControl::ReportStatus(const platform::ServiceStatus& status) {
   return true;
 }
 
+void FakeServiceControl::TellConsole(const std::string& text) {
+  std::lock_guard<std::mutex> guard(lock_);
+  consoleLines_.push_back(text);
+}
+
+std::vector<std::string> FakeServiceControl::ConsoleLines() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return consoleLines_;
+}
+
 void FakeServiceControl::Send(int control) {
   std::function<void(int)> handler;
   {

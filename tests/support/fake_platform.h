@@ -26,6 +26,9 @@ class FakeRegistry : public platform::Registry {
  public:
   void SetValue(const std::string& key, const std::string& name, const std::string& value);
   std::unique_ptr<platform::RegistryKey> OpenLocalMachineKey(const std::string& subKey) override;
+  platform::RegistryStore Store() override { return store; }
+
+  platform::RegistryStore store{"HKEY_LOCAL_MACHINE", "", 0};
 
  private:
   std::mutex lock_;
@@ -57,8 +60,10 @@ class FakeServiceControl : public platform::ServiceControl {
   bool RegisterHandler(const std::string& serviceName,
                        std::function<void(int control)> handler) override;
   bool ReportStatus(const platform::ServiceStatus& status) override;
+  void TellConsole(const std::string& text) override;
   void Send(int control);
   std::vector<platform::ServiceStatus> Reports();
+  std::vector<std::string> ConsoleLines();
   // Blocks (real time, bounded) until a report of state has been made.
   bool WaitForState(int state, int realTimeoutMs = 10000);
 
@@ -70,6 +75,7 @@ class FakeServiceControl : public platform::ServiceControl {
   std::condition_variable changed_;
   std::function<void(int)> handler_;
   std::vector<platform::ServiceStatus> reports_;
+  std::vector<std::string> consoleLines_;
 };
 
 class FakeSocketLayer : public platform::SocketLayer {
@@ -93,7 +99,9 @@ class FakeProcessEnvironment : public platform::ProcessEnvironment {
   void Put(const std::string& assignment) override;
   bool SetLocale(const std::string& name) override;
   void ReloadTimeZone() override;
+  bool LocaleOptional() const override { return localeOptional; }
 
+  bool localeOptional = false;
   std::map<std::string, std::string> variables;
   std::set<std::string> knownLocales{"Japanese"};
   std::vector<std::string> calls;  // "setlocale X", "putenv X", "tzset"

@@ -26,10 +26,18 @@ class PosixProcessEnvironment : public ProcessEnvironment {
   }
 
   bool SetLocale(const std::string& name) override {
-    return std::setlocale(LC_ALL, name.c_str()) != nullptr;
+    if (name != "Japanese") return std::setlocale(LC_ALL, name.c_str()) != nullptr;
+    // Shift_JIS first: its names and dates are the bytes the programs keep.
+    for (const char* candidate : {"ja_JP.SJIS", "ja_JP.sjis", "ja_JP.UTF-8", "ja_JP.utf8",
+                                  "ja_JP.eucJP", "ja_JP.eucjp", "ja_JP"}) {
+      if (std::setlocale(LC_TIME, candidate) != nullptr) return true;
+    }
+    return false;
   }
 
   void ReloadTimeZone() override { tzset(); }
+
+  bool LocaleOptional() const override { return true; }
 
  private:
   std::mutex lock_;

@@ -2,13 +2,14 @@
 // thread; SIGTERM and SIGINT become the STOP control, delivered by a watcher thread (the signal
 // handler only writes one byte into a pipe, so the service's handler never runs in signal
 // context); under systemd the RUNNING and STOP_PENDING reports become READY=1 and STOPPING=1 on
-// NOTIFY_SOCKET.
+// NOTIFY_SOCKET. Lines for the administrator go to stderr while the service runs.
 #include "platform/service_control.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -24,6 +25,7 @@
 
 #include "platform/posix/service_signals.h"
 #include "platform/posix/unique_fd.h"
+#include "platform/text.h"
 
 namespace platform {
 
@@ -99,6 +101,22 @@ class PosixServiceControl : public ServiceControl {
     return Notify(socketName, state);
   }
 
+  void TellConsole(const std::string& text) override {
+    if (!foreground_.load() || StderrIsJournal()) return;
+    const std::string line = ToDisplayText(text) + "\n";
+    std::lock_guard<std::mutex> guard(consoleLock_);
+    std::size_t done = 0;
+    while (done < line.size()) {
+      const ssize_t n = write(STDERR_FILENO, line.data() + done, line.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return;  // nowhere else to say it: the event log has the entry
+      done += static_cast<std::size_t>(n);
+    }
+  }
+
+  // Set while RunServiceDispatcher runs the service main function.
+  void SetForeground(bool on) { foreground_.store(on); }
+
   // Ends the watcher and gives the signals back their previous handling.
   void StopWatcher() {
     std::lock_guard<std::mutex> guard(lock_);
@@ -155,6 +173,19 @@ class PosixServiceControl : public ServiceControl {
     readEnd_.Reset();
   }
 
+  // systemd names the journal stream it connects to stdout and stderr as "device:inode".
+  static bool StderrIsJournal() {
+    const char* stream = std::getenv("JOURNAL_STREAM");
+    if (stream == nullptr) return false;
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    if (std::sscanf(stream, "%llu:%llu", &device, &inode) != 2) return false;
+    struct stat info {};
+    if (fstat(STDERR_FILENO, &info) != 0) return false;
+    return static_cast<unsigned long long>(info.st_dev) == device &&
+           static_cast<unsigned long long>(info.st_ino) == inode;
+  }
+
   // One sd_notify datagram; a name beginning with '@' is in the abstract namespace.
   static bool Notify(const char* socketName, const char* state) {
     sockaddr_un address{};
@@ -185,6 +216,8 @@ class PosixServiceControl : public ServiceControl {
   posix::UniqueFd writeEnd_;
   struct sigaction oldTerm_ {};
   struct sigaction oldInt_ {};
+  std::atomic<bool> foreground_{false};
+  std::mutex consoleLock_;  // one line at a time on stderr
 };
 
 PosixServiceControl& Instance() {
@@ -192,11 +225,28 @@ PosixServiceControl& Instance() {
   return control;
 }
 
-bool HasForeground(int argc, char** argv) {
+bool HasArgument(int argc, char** argv, const char* wanted) {
   for (int i = 1; i < argc && argv != nullptr; ++i) {
-    if (argv[i] != nullptr && std::strcmp(argv[i], "--foreground") == 0) return true;
+    if (argv[i] != nullptr && std::strcmp(argv[i], wanted) == 0) return true;
   }
   return false;
+}
+
+void PrintUsage(std::FILE* to, const char* program, const std::string& serviceName) {
+  std::fprintf(to,
+               "usage: %s --foreground | --help | --version\n"
+               "Runs the %s service in the foreground until SIGTERM or SIGINT stops it;\n"
+               "under systemd (Type=notify) it reports readiness through NOTIFY_SOCKET.\n"
+               "\n"
+               "  --foreground  run the service\n"
+               "  --help        show this text\n"
+               "  --version     show the version\n"
+               "\n"
+               "The installation directory is the value PathName of the key\n"
+               "[Software\\Quillon\\VoltSentry\\CurrentVersion] in the registry stand-in file\n"
+               "named by VOLTSENTRY_REGISTRY (default /etc/voltsentry/registry.ini).\n"
+               "Why the service cannot supervise the UPS is written to syslog and to stderr.\n",
+               program, serviceName.c_str());
 }
 
 }  // namespace
@@ -209,16 +259,18 @@ void StopServiceSignalWatcher() { Instance().StopWatcher(); }
 
 int RunServiceDispatcher(const std::string& serviceName, std::function<void()> serviceMain,
                          int argc, char** argv) {
-  if (!HasForeground(argc, argv)) {
-    const char* program = argc > 0 && argv != nullptr && argv[0] != nullptr ? argv[0] : "wardend";
-    std::fprintf(stderr,
-                 "usage: %s --foreground\n"
-                 "Runs the %s service in the foreground until SIGTERM or SIGINT stops it;\n"
-                 "under systemd (Type=notify) it reports readiness through NOTIFY_SOCKET.\n",
-                 program, serviceName.c_str());
+  const char* program = argc > 0 && argv != nullptr && argv[0] != nullptr ? argv[0] : "wardend";
+  if (HasArgument(argc, argv, "--help") || HasArgument(argc, argv, "-h")) {
+    PrintUsage(stdout, program, serviceName);
+    return 0;
+  }
+  if (!HasArgument(argc, argv, "--foreground")) {
+    PrintUsage(stderr, program, serviceName);
     return -1;
   }
+  Instance().SetForeground(true);
   serviceMain();
+  Instance().SetForeground(false);
   Instance().StopWatcher();
   return 0;
 }

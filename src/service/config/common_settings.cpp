@@ -5,6 +5,7 @@
 
 #include "platform/files.h"
 #include "platform/profile.h"
+#include "service/config/profile_int.h"
 #include "service/host/service_context.h"
 #include "service/host/srv_log.h"
 
@@ -19,11 +20,32 @@ constexpr std::size_t kStringBuffer = 128;
 constexpr char kAbsent[] = "\x7f";
 
 int GetInt(const ServiceContext& context, const char* key, int def) {
-  return platform::ProfileGetInt(kSection, key, def, context.upstabPath);
+  return ReadProfileInt(kSection, key, def, context.upstabPath);
 }
 
 std::string GetString(const ServiceContext& context, const char* key, const char* def) {
   return platform::ProfileGetString(kSection, key, def, context.upstabPath, kStringBuffer);
+}
+
+bool SectionMissing(const ServiceContext& context) {
+  return platform::ProfileGetSection(kSection, context.upstabPath, kStringBuffer).empty();
+}
+
+std::string SectionMissingCause(const ServiceContext& context) {
+  return "[" + context.upstabPath + "]にセクション[upstab]がないか空です";
+}
+
+// Why upsname gave no UPS number: no section, no key, or a value that is no number.
+std::string UpsnameCause(const ServiceContext& context) {
+  if (SectionMissing(context)) return SectionMissingCause(context);
+  const std::string file = "[" + context.upstabPath + "]";
+  const std::string text = GetString(context, "upsname", "");
+  if (text.empty()) return file + "のセクション[upstab]にupsname（UPS番号）がありません";
+  return file + "のupsname[" + text + "]はUPS番号として使えません";
+}
+
+void SetCause(std::string* cause, const std::string& text) {
+  if (cause != nullptr) *cause = text;
 }
 
 // A UDP port: 0 and anything above 65535 taken as unsigned (so every negative value too) give
@@ -56,7 +78,7 @@ void ReadPutOffTime(ServiceContext& context) {
 
 }  // namespace
 
-int ReadCommonSettings(ServiceContext& context, SrvLog& srvLog) {
+int ReadCommonSettings(ServiceContext& context, SrvLog& srvLog, std::string* cause) {
   const struct {
     const std::string& path;
     const char* failure;
@@ -69,6 +91,7 @@ int ReadCommonSettings(ServiceContext& context, SrvLog& srvLog) {
   for (const auto& file : files) {
     if (!platform::CanOpenForReadDenyWrite(file.path)) {
       srvLog.Write(file.failure);
+      SetCause(cause, "設定ファイル[" + file.path + "]を開けません");
       return 0;
     }
   }
@@ -76,6 +99,7 @@ int ReadCommonSettings(ServiceContext& context, SrvLog& srvLog) {
   const int upsname = GetInt(context, "upsname", 999999);
   if (upsname == 999999) {
     srvLog.Write("UPS番号が取得できません");
+    SetCause(cause, UpsnameCause(context));
     return 0;
   }
   context.upsname = upsname;
@@ -112,13 +136,20 @@ int ReadCommonSettings(ServiceContext& context, SrvLog& srvLog) {
   if (shutdownKind < 1) shutdownKind = 1;
   context.InitiateSystemShutdown = shutdownKind;
 
-  context.mbs4waittime = GetInt(context, "mbs4waittime", 10);
+  int waitTime = GetInt(context, "mbs4waittime", 10);
+  if (waitTime <= 0) {
+    // No exchange with the UPS could ever succeed within no time at all.
+    srvLog.Format("readIni_commonData：mbs4waittime[%d]は10秒にします", waitTime);
+    waitTime = 10;
+  }
+  context.mbs4waittime = waitTime;
   return 1;
 }
 
-int ReadCommonData(ServiceContext& context, SrvLog& srvLog) {
-  if (platform::ProfileGetSection(kSection, context.upstabPath, kStringBuffer).empty()) {
+int ReadCommonData(ServiceContext& context, SrvLog& srvLog, std::string* cause) {
+  if (SectionMissing(context)) {
     srvLog.Write("readIni_commonData：upstab.iniがありません");
+    SetCause(cause, SectionMissingCause(context));
     return 0;
   }
 
@@ -141,6 +172,11 @@ int ReadCommonData(ServiceContext& context, SrvLog& srvLog) {
   context.forshutdown = GetInt(context, "forshutdown", 30);
 
   int autoDown = GetInt(context, "upsautodown", 150);
+  if (autoDown <= 0) {
+    // With no delay the UPS would cut the power before the system is down.
+    srvLog.Format("readIni_commonData：upsautodown[%d]は120秒にします", autoDown);
+    autoDown = 120;
+  }
   if (autoDown > 9990) autoDown = 9990;
   context.upsautodown = autoDown;
 

@@ -5,7 +5,7 @@
 #include "common/bounded_format.h"
 #include "platform/files.h"
 #include "service/config/common_settings.h"
-#include "service/host/event_log_writer.h"
+#include "service/host/admin_notice.h"
 #include "service/host/install_paths.h"
 #include "service/host/os_detect.h"
 #include "service/host/time_zone.h"
@@ -61,16 +61,17 @@ void ServiceApp::StartupThread() {
 
   const int socketError = platform_.sockets.Startup();
   if (socketError != 0) {
-    WriteEventLog(platform_.eventLog,
-                  common::FormatString(SrvLog::kLineBuffer - 1, "%s%d%s",
-                                       "ネットワーク通信ができません(", socketError, ")"),
-                  kEventError);
+    NoticeAdministrator(platform_,
+                        common::FormatString(SrvLog::kLineBuffer - 1, "%s%d%s",
+                                             "ネットワーク通信ができません(", socketError, ")"));
     return;
   }
   socketsStarted_ = true;
 
-  const int pathsRead = LoadInstallPaths(platform_.registry, *context_, srvLog_);
-  if (zone == TimeZoneRule::JapanTimeNoLocale) {
+  std::string pathsCause;
+  const int pathsRead = LoadInstallPaths(platform_.registry, *context_, srvLog_, &pathsCause);
+  if (!pathsCause.empty()) TellWhyNoSupervision(pathsCause);
+  if (zone == TimeZoneRule::JapanTimeNoLocale && !platform_.environment.LocaleOptional()) {
     // Local times are still Japan time; only the run-time library's locale stays as it was.
     srvLog_.Write("サービス開始：ロケール[Japanese]を設定できません");
   }
@@ -118,17 +119,37 @@ void ServiceApp::StartWorker(std::unique_ptr<platform::Thread>& thread,
   }
 }
 
-bool ServiceApp::LoadSettings() {
+void ServiceApp::TellWhyNoSupervision(const std::string& cause) {
+  if (noticeGiven_.exchange(true)) return;  // the first cause explains the rest
+  NoticeAdministrator(platform_, "サービス開始：" + cause + "（UPSを監視しません）");
+}
+
+bool ServiceApp::LoadSettings(std::string* cause) {
   ServiceContext& context = *context_;
-  return ReadCommonSettings(context, srvLog_) && ReadCommonData(context, srvLog_) &&
-         events_->LoadEventTable() && programs_->LoadMailTrapTables() &&
-         programs_->LoadSlotPrograms() && link_->LoadIniSettings(context.upstabPath);
+  if (!ReadCommonSettings(context, srvLog_, cause) || !ReadCommonData(context, srvLog_, cause)) {
+    return false;
+  }
+  // The other readers say their cause in srvlog.log; the notice names the file to look at.
+  if (!events_->LoadEventTable()) {
+    *cause = "[" + context.msgPath + "]のイベントテーブルを読み込めません";
+  } else if (!programs_->LoadMailTrapTables()) {
+    *cause = "[" + context.upsrcPath + "]のセクション[mail]と[trap]を読み込めません";
+  } else if (!programs_->LoadSlotPrograms()) {
+    *cause = "[" + context.upstabPath + "]のプログラム設定を読み込めません";
+  } else if (!link_->LoadIniSettings(context.upstabPath)) {
+    *cause = "[" + context.upstabPath + "]のUPS設定を読み込めません（ttynameを確認してください）";
+  } else {
+    return true;
+  }
+  return false;
 }
 
 void ServiceApp::SupervisionThread() {
   ServiceContext& context = *context_;
   platform::Clock& clock = platform_.clock;
-  if (!LoadSettings()) {
+  std::string cause;
+  if (!LoadSettings(&cause)) {
+    TellWhyNoSupervision(cause);
     messenger_->QueueSessionMessage(kSettingsFailed);
     notices_->SendNotice(kNoticeSettingsFailed);
     return;

@@ -102,7 +102,12 @@ class ServiceApp {
  private:
   void SupervisionThread();
   void PollThread();
-  bool LoadSettings();
+  // The settings readers in their order; false at the first that fails, with *cause saying
+  // why for an administrator.
+  bool LoadSettings(std::string* cause);
+  // Tells an administrator (event log, console) why the UPS is not supervised; only the first
+  // cause of a start is told.
+  void TellWhyNoSupervision(const std::string& cause);
   void StartWorker(std::unique_ptr<platform::Thread>& thread, platform::Event& finished,
                    void (ServiceApp::*body)());
   void StopWorker(std::unique_ptr<platform::Thread>& thread, platform::Event& stop,
@@ -153,6 +158,8 @@ class ServiceApp {
   std::atomic<bool> workerDetached_{false};
   // Set when the stop sequence begins; the link refuses every request from then on.
   std::atomic<bool> stopping_{false};
+  // The administrator has been told why this start supervises nothing (told once).
+  std::atomic<bool> noticeGiven_{false};
 };
 
 }  // namespace wardend

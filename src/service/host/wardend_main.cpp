@@ -1,5 +1,8 @@
 // Process entry of wardend: hands the service main function to the control manager
-// (Linux: runs it in the foreground with --foreground). Returns -1 when started outside it.
+// (Linux: runs it in the foreground with --foreground; --help shows the usage). Returns -1 when
+// started outside it. --version prints the version on both systems.
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "platform/platform.h"
@@ -9,6 +12,12 @@
 #include "service/host/srv_log.h"
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("wardend (%s) %s\n", wardend::kServiceName, VOLTSENTRY_VERSION);
+      return 0;
+    }
+  }
   const platform::Platform system = platform::SystemPlatform();
   auto srvLog = std::make_unique<wardend::SrvLog>(system.clock);
   auto app = std::make_unique<wardend::ServiceApp>(system, *srvLog, wardend::ProductionParts);

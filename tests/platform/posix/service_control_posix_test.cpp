@@ -2,11 +2,14 @@
 // needs --foreground, and systemd hears READY=1 / STOPPING=1 on the socket it names.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -158,6 +161,86 @@ TEST(ServiceControlPosix, UnreachableNotifySocketIsAFailure) {
   status.currentState = platform::kServiceRunning;
   EXPECT_FALSE(platform::SystemServiceControl().ReportStatus(status));
   unsetenv("NOTIFY_SOCKET");
+}
+
+// Sends a standard stream of this process to a file while it lives.
+class StreamCapture {
+ public:
+  StreamCapture(int fd, std::FILE* stream) : fd_(fd), stream_(stream) {
+    std::fflush(stream_);
+    saved_ = dup(fd_);
+    const int file = open(dir_.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    dup2(file, fd_);
+    close(file);
+  }
+  ~StreamCapture() { Restore(); }
+  // Ends the capture and gives what was written.
+  std::string Text() {
+    Restore();
+    return testsupport::ReadBytes(dir_.File("out"));
+  }
+  int fd() const { return fd_; }
+
+ private:
+  void Restore() {
+    if (saved_ < 0) return;
+    std::fflush(stream_);
+    dup2(saved_, fd_);
+    close(saved_);
+    saved_ = -1;
+  }
+  testsupport::TempDir dir_;
+  int fd_;
+  std::FILE* stream_;
+  int saved_ = -1;
+};
+
+int RunForeground(const std::function<void()>& serviceMain) {
+  char program[] = "wardend";
+  char foreground[] = "--foreground";
+  char* argv[] = {program, foreground, nullptr};
+  return platform::RunServiceDispatcher("VoltSentry", serviceMain, 2, argv);
+}
+
+TEST(ServiceControlPosix, ConsoleLinesGoToStderrInUtf8WhileInTheForeground) {
+  platform::ServiceControl& control = platform::SystemServiceControl();
+  StreamCapture stderrCapture(STDERR_FILENO, stderr);
+  control.TellConsole("before");  // not run as the service: no console of its own
+  EXPECT_EQ(RunForeground([&] { control.TellConsole("サービス開始：テスト"); }), 0);
+  control.TellConsole("after");
+  EXPECT_EQ(stderrCapture.Text(), u8"サービス開始：テスト\n");
+}
+
+TEST(ServiceControlPosix, NoConsoleLineWhenStderrIsTheJournal) {
+  // systemd names the stream it gives as stderr; the syslog entry reaches the journal already.
+  StreamCapture stderrCapture(STDERR_FILENO, stderr);
+  struct stat info {};
+  ASSERT_EQ(fstat(STDERR_FILENO, &info), 0);
+  const std::string stream = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+  ASSERT_EQ(setenv("JOURNAL_STREAM", stream.c_str(), 1), 0);
+  RunForeground([] { platform::SystemServiceControl().TellConsole("journal"); });
+  ASSERT_EQ(setenv("JOURNAL_STREAM", "1:2", 1), 0);  // another stream: stderr is not the journal
+  RunForeground([] { platform::SystemServiceControl().TellConsole("terminal"); });
+  unsetenv("JOURNAL_STREAM");
+  EXPECT_EQ(stderrCapture.Text(), "terminal\n");
+}
+
+TEST(ServiceControlPosix, HelpIsUsageOnStdoutAndSuccess) {
+  bool ran = false;
+  char program[] = "wardend";
+  char help[] = "--help";
+  char* argv[] = {program, help, nullptr};
+  StreamCapture stdoutCapture(STDOUT_FILENO, stdout);
+  EXPECT_EQ(platform::RunServiceDispatcher("VoltSentry", [&] { ran = true; }, 2, argv), 0);
+  const std::string usage = stdoutCapture.Text();
+  EXPECT_FALSE(ran);
+  EXPECT_EQ(usage.rfind("usage: wardend --foreground", 0), 0u) << usage;
+  EXPECT_NE(usage.find("VOLTSENTRY_REGISTRY"), std::string::npos) << usage;
+
+  StreamCapture stderrCapture(STDERR_FILENO, stderr);
+  EXPECT_EQ(platform::RunServiceDispatcher("VoltSentry", [&] { ran = true; }, 1, argv), -1);
+  EXPECT_EQ(stderrCapture.Text().rfind("usage: wardend --foreground", 0), 0u);
+  EXPECT_FALSE(ran);
 }
 
 }  // namespace

@@ -117,7 +117,9 @@ TEST(ReadCommonSettings, CorrectsOutOfRangeValues) {
       {"InitiateSystemShutdown=0", [](const ServiceContext& c) { return Field(c.InitiateSystemShutdown); }, 1},
       {"InitiateSystemShutdown=-3", [](const ServiceContext& c) { return Field(c.InitiateSystemShutdown); }, 1},
       {"InitiateSystemShutdown=3", [](const ServiceContext& c) { return Field(c.InitiateSystemShutdown); }, 3},
-      {"mbs4waittime=-7", [](const ServiceContext& c) { return Field(c.mbs4waittime); }, -7},
+      {"mbs4waittime=-7", [](const ServiceContext& c) { return Field(c.mbs4waittime); }, 10},
+      {"mbs4waittime=0", [](const ServiceContext& c) { return Field(c.mbs4waittime); }, 10},
+      {"mbs4waittime=1", [](const ServiceContext& c) { return Field(c.mbs4waittime); }, 1},
   };
   for (const auto& c : cases) {
     Fixture f(std::string("upsname=1\n") + c.line);
@@ -131,6 +133,95 @@ TEST(ReadCommonSettings, LogsizeAboveTheRecordIsCappedWithALine) {
   ASSERT_EQ(1, ReadCommonSettings(f.context, f.srvLog));
   EXPECT_EQ(128, f.context.logsize);
   EXPECT_EQ("readIni_commonData：logsize[500]は128バイトに制限します\n", f.LogTexts());
+}
+
+TEST(ReadCommonSettings, NoWaitForTheUpsIsTenSecondsWithALine) {
+  Fixture f("upsname=1\nmbs4waittime=0");
+  ASSERT_EQ(1, ReadCommonSettings(f.context, f.srvLog));
+  EXPECT_EQ(10, f.context.mbs4waittime);
+  EXPECT_EQ("readIni_commonData：mbs4waittime[0]は10秒にします\n", f.LogTexts());
+}
+
+// Every integer key of both readers: text without a leading number is the key's default (the
+// old reading, 0, would switch the timer off or start the countdown at once); a leading number
+// is kept as the system reads it.
+TEST(ReadCommonSettingsAndData, ValuesWithoutALeadingNumberAreTheDefault) {
+  const Correction cases[] = {
+      {"logsize=abc", [](const ServiceContext& c) { return Field(c.logsize); }, 64},
+      {"UdpMessageService=x", [](const ServiceContext& c) { return Field(c.UdpMessageService); }, 0},
+      {"enabletimer=abc", [](const ServiceContext& c) { return Field(c.enabletimer); }, 1},
+      {"upsport=port", [](const ServiceContext& c) { return Field(c.upsport); }, 12000},
+      {"xupsport=-", [](const ServiceContext& c) { return Field(c.xupsport); }, 12010},
+      {"SrvType=?", [](const ServiceContext& c) { return Field(c.SrvType); }, 0},
+      {"InitiateSystemShutdown=off", [](const ServiceContext& c) { return Field(c.InitiateSystemShutdown); }, 1},
+      {"mbs4waittime=ten", [](const ServiceContext& c) { return Field(c.mbs4waittime); }, 10},
+      {"watchinterval=abc", [](const ServiceContext& c) { return Field(c.watchinterval); }, 900},
+      {"cleaninterval=daily", [](const ServiceContext& c) { return Field(c.cleaninterval); }, 86400},
+      {"untilshutdown=abc", [](const ServiceContext& c) { return Field(c.untilshutdown); }, 150},
+      {"forshutdown=+x", [](const ServiceContext& c) { return Field(c.forshutdown); }, 30},
+      {"upsautodown=abc", [](const ServiceContext& c) { return Field(c.upsautodown); }, 150},
+      {"autoreboot=yes", [](const ServiceContext& c) { return Field(c.autoreboot); }, 1},
+      {"enableputoff=six", [](const ServiceContext& c) { return Field(c.enableputoff); }, 0},
+      // A leading number stays what the system makes of it.
+      {"untilshutdown=12abc", [](const ServiceContext& c) { return Field(c.untilshutdown); }, 12},
+      {"watchinterval= -5s", [](const ServiceContext& c) { return Field(c.watchinterval); }, -5},
+      {"cleaninterval=0x10", [](const ServiceContext& c) { return Field(c.cleaninterval); }, 16},
+      {"enabletimer=0abc", [](const ServiceContext& c) { return Field(c.enabletimer); }, 0},
+  };
+  for (const auto& c : cases) {
+    Fixture f(std::string("upsname=1\n") + c.line);
+    ASSERT_EQ(1, ReadCommonSettings(f.context, f.srvLog)) << c.line;
+    ASSERT_EQ(1, ReadCommonData(f.context, f.srvLog)) << c.line;
+    EXPECT_EQ(c.expected, c.field(f.context)) << c.line;
+  }
+}
+
+TEST(ReadCommonSettings, UpsnameWithoutANumberIsMissing) {
+  Fixture f("upsname=abc");
+  EXPECT_EQ(0, ReadCommonSettings(f.context, f.srvLog));
+  EXPECT_EQ("UPS番号が取得できません\n", f.LogTexts());
+  Fixture g("upsname=7abc");
+  ASSERT_EQ(1, ReadCommonSettings(g.context, g.srvLog));
+  EXPECT_EQ(7, g.context.upsname);
+}
+
+// What an administrator is told when a reader fails: the file with its full path and the
+// section or key that is missing.
+TEST(ReadCommonSettingsAndData, FailureCausesNameTheFileAndTheKey) {
+  const struct {
+    const char* upstab;  // nullptr: write no upstab.ini at all
+    const char* missing;  // a further file to remove
+    const char* cause;    // after "[<file>]"
+  } cases[] = {
+      {nullptr, nullptr, "を開けません"},
+      {"[upstab]\r\nupsname=1\r\n", "sched.ini", "を開けません"},
+      {"[upstab]\r\nsrvlog=1\r\n", nullptr, "のセクション[upstab]にupsname（UPS番号）がありません"},
+      {"[upstab]\r\nupsname=abc\r\n", nullptr, "のupsname[abc]はUPS番号として使えません"},
+      {"[other]\r\nupsname=1\r\n", nullptr, "にセクション[upstab]がないか空です"},
+  };
+  for (const auto& c : cases) {
+    Fixture f("upsname=1");
+    std::string file = f.context.upstabPath;
+    if (c.upstab == nullptr) {
+      std::remove(file.c_str());
+    } else {
+      f.dir.Write("upstab.ini", c.upstab);
+    }
+    if (c.missing != nullptr) {
+      file = f.dir.File(c.missing);
+      std::remove(file.c_str());
+    }
+    std::string cause;
+    EXPECT_EQ(0, ReadCommonSettings(f.context, f.srvLog, &cause)) << c.cause;
+    const std::string prefix = c.missing != nullptr || c.upstab == nullptr ? "設定ファイル" : "";
+    EXPECT_EQ(prefix + "[" + file + "]" + c.cause, cause);
+  }
+
+  Fixture f("upsname=1");
+  f.dir.Write("upstab.ini", "[upstab]\r\n");
+  std::string cause;
+  EXPECT_EQ(0, ReadCommonData(f.context, f.srvLog, &cause));
+  EXPECT_EQ("[" + f.context.upstabPath + "]にセクション[upstab]がないか空です", cause);
 }
 
 TEST(ReadCommonSettings, EmptyHistoryKeepsOneMonth) {
@@ -195,7 +286,9 @@ TEST(ReadCommonData, CorrectsOutOfRangeValues) {
   const Correction cases[] = {
       {"upsautodown=10000", [](const ServiceContext& c) { return Field(c.upsautodown); }, 9990},
       {"upsautodown=9990", [](const ServiceContext& c) { return Field(c.upsautodown); }, 9990},
-      {"upsautodown=-4", [](const ServiceContext& c) { return Field(c.upsautodown); }, -4},
+      {"upsautodown=-4", [](const ServiceContext& c) { return Field(c.upsautodown); }, 120},
+      {"upsautodown=0", [](const ServiceContext& c) { return Field(c.upsautodown); }, 120},
+      {"upsautodown=1", [](const ServiceContext& c) { return Field(c.upsautodown); }, 1},
       {"autoreboot=-1", [](const ServiceContext& c) { return Field(c.autoreboot); }, 0},
       {"autoreboot=0", [](const ServiceContext& c) { return Field(c.autoreboot); }, 0},
       {"autoreboot=7", [](const ServiceContext& c) { return Field(c.autoreboot); }, 7},
@@ -211,6 +304,21 @@ TEST(ReadCommonData, CorrectsOutOfRangeValues) {
     ASSERT_EQ(1, ReadCommonData(f.context, f.srvLog)) << c.line;
     EXPECT_EQ(c.expected, c.field(f.context)) << c.line;
   }
+}
+
+TEST(ReadCommonData, NoPowerOffDelayIs120SecondsWithALineAtEveryRead) {
+  // A reload runs this reader again: with a delay of 0 the UPS would cut the power before the
+  // system is down.
+  Fixture f("upsname=1\nupslog=x\nupsautodown=-4");
+  ASSERT_EQ(1, ReadCommonData(f.context, f.srvLog));
+  EXPECT_EQ(120, f.context.upsautodown);
+  f.dir.WriteUpstab("upsname=1\nupslog=x\nupsautodown=0");
+  ASSERT_EQ(1, ReadCommonData(f.context, f.srvLog));
+  EXPECT_EQ(120, f.context.upsautodown);
+  EXPECT_EQ(
+      "readIni_commonData：upsautodown[-4]は120秒にします\n"
+      "readIni_commonData：upsautodown[0]は120秒にします\n",
+      f.LogTexts());
 }
 
 TEST(ReadCommonData, PutOffTimeAndItsPlusFlag) {

@@ -121,6 +121,9 @@ TEST_F(ServiceAppTest, StartUpRunsEveryStepInOrder) {
   EXPECT_EQ(dir.File("upstab.ini"), c.upstabPath);
   EXPECT_TRUE(app->WorkersRunning());
   EXPECT_EQ("**********　デバッグログ記録開始　**********\n", LogTexts());
+  // All is well: nothing for the administrator.
+  EXPECT_TRUE(fake.eventLog.Entries().empty());
+  EXPECT_TRUE(fake.serviceControl.ConsoleLines().empty());
 }
 
 TEST_F(ServiceAppTest, StopSequenceOrderAndSecondRun) {
@@ -173,11 +176,68 @@ TEST_F(ServiceAppTest, SocketLayerFailureWritesAnEventLogErrorAndEndsStartUp) {
   ASSERT_EQ(1u, entries.size());
   EXPECT_EQ(1, entries[0].type);
   EXPECT_EQ("ネットワーク通信ができません(10091)", entries[0].strings[0]);
+  EXPECT_EQ(Calls{"ネットワーク通信ができません(10091)"}, fake.serviceControl.ConsoleLines());
   EXPECT_TRUE(parts.log.Calls().empty());
   EXPECT_FALSE(dir.Exists("srvlog.log"));  // the registry was never read
   EXPECT_EQ("WindowsXP", app->context().osName);  // the OS was detected before
   app->StopSequence();
   EXPECT_EQ(0, fake.sockets.Cleanups());
+}
+
+// Without an installation directory the service runs on unsupervised, and says why once: in the
+// event log and on the console of a service run by hand.
+TEST_F(ServiceAppTest, NoInstallationDirectoryIsToldOnce) {
+  const std::string noKey = std::string("サービス開始：[HKEY_LOCAL_MACHINE]にキー[") +
+                            wardend::kProductKey + "]もキー[" + wardend::kFallbackProductKey +
+                            "]もありません（UPSを監視しません）";
+  const std::string gone = dir.File("gone");
+  const std::string noFolder = std::string("サービス開始：[HKEY_LOCAL_MACHINE]のキー[") +
+                               wardend::kProductKey + "]の値PathNameのディレクトリ[" + gone +
+                               "]がありません（UPSを監視しません）";
+  for (const bool folderMissing : {false, true}) {
+    SCOPED_TRACE(folderMissing ? "no folder" : "no key");
+    vstest::FakePlatform scene;
+    scene.environment.variables["TZ"] = "UTC0";
+    if (folderMissing) scene.registry.SetValue(wardend::kProductKey, "PathName", gone);
+    vstest::RecordingParts recording(scene.clock);
+    wardend::SrvLog log(scene.clock);
+    ServiceApp scenario(scene.Get(), log, recording.Factory());
+    scenario.StartupThread();
+    if (folderMissing) {
+      // The settings then fail for want of upstab.ini: the cause is told already.
+      ASSERT_TRUE(recording.log.WaitFor("SendNotice 240"));
+    }
+    const auto entries = scene.eventLog.Entries();
+    ASSERT_EQ(1u, entries.size());
+    EXPECT_EQ(1, entries[0].type);
+    EXPECT_EQ(folderMissing ? noFolder : noKey, entries[0].strings[0]);
+    EXPECT_EQ(Calls{entries[0].strings[0]}, scene.serviceControl.ConsoleLines());
+    vstest::ClockPump pump(scene.clock);
+    scenario.StopSequence();
+  }
+}
+
+// Windows knows the locale "Japanese" on every system, so its absence is worth a line there;
+// Linux may lack Japanese locales and needs none.
+TEST_F(ServiceAppTest, AMissingLocaleIsReportedOnlyWhereEverySystemHasIt) {
+  const char kLine[] = "サービス開始：ロケール[Japanese]を設定できません\n";
+  for (const bool optional : {false, true}) {
+    SCOPED_TRACE(optional ? "optional" : "required");
+    vstest::FakePlatform scene;
+    scene.environment.knownLocales.clear();
+    scene.environment.localeOptional = optional;
+    vstest::InstallDir install("upsname=1\nsrvlog=1");
+    scene.registry.SetValue(wardend::kProductKey, "PathName", install.path());
+    vstest::RecordingParts recording(scene.clock);
+    wardend::SrvLog log(scene.clock);
+    ServiceApp scenario(scene.Get(), log, recording.Factory());
+    scenario.StartupThread();
+    ASSERT_TRUE(recording.log.WaitFor("RaiseEvent 200"));
+    const std::string texts = vstest::SrvLogTexts(install.File("srvlog.log"));
+    EXPECT_EQ(!optional, texts.find(kLine) != std::string::npos) << texts;
+    vstest::ClockPump pump(scene.clock);
+    scenario.StopSequence();
+  }
 }
 
 TEST_F(ServiceAppTest, StartUpAppliesTheTimeZoneRuleFirst) {
@@ -192,12 +252,16 @@ TEST_F(ServiceAppTest, EachSettingsFailureEndsSupervisionWithMessageAndNotice) {
   const struct {
     const char* name;
     const char* lastRead;
+    const char* file;   // the file the administrator is sent to
+    const char* cause;  // what is said of it
   } cases[] = {
-      {"upsname", nullptr},
-      {"event table", "LoadEventTable"},
-      {"mail and trap", "LoadMailTrapTables"},
-      {"slot programs", "LoadSlotPrograms"},
-      {"link settings", "link.LoadIniSettings"},
+      {"upsname", nullptr, "upstab.ini", "のセクション[upstab]にupsname（UPS番号）がありません"},
+      {"event table", "LoadEventTable", "msg.ini", "のイベントテーブルを読み込めません"},
+      {"mail and trap", "LoadMailTrapTables", "upsrc.ini",
+       "のセクション[mail]と[trap]を読み込めません"},
+      {"slot programs", "LoadSlotPrograms", "upstab.ini", "のプログラム設定を読み込めません"},
+      {"link settings", "link.LoadIniSettings", "upstab.ini",
+       "のUPS設定を読み込めません（ttynameを確認してください）"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -235,6 +299,14 @@ TEST_F(ServiceAppTest, EachSettingsFailureEndsSupervisionWithMessageAndNotice) {
       EXPECT_NE(std::string::npos,
                 vstest::SrvLogTexts(install.File("srvlog.log")).find("UPS番号が取得できません"));
     }
+    // The administrator is told once, whether srvlog.log is written or not.
+    const std::string notice = "サービス開始：[" + install.File(c.file) + "]" + c.cause +
+                               "（UPSを監視しません）";
+    const auto entries = scene.eventLog.Entries();
+    ASSERT_EQ(1u, entries.size());
+    EXPECT_EQ(1, entries[0].type);
+    EXPECT_EQ(notice, entries[0].strings[0]);
+    EXPECT_EQ(Calls{notice}, scene.serviceControl.ConsoleLines());
     // The service keeps running: the poll thread idles in 5-second waits until the stop.
     EXPECT_TRUE(scenario.WorkersRunning());
     const std::size_t before = recording.log.Size();
