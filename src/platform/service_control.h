@@ -57,7 +57,8 @@ ServiceControl& SystemServiceControl();
 // StartServiceCtrlDispatcherA with a one-entry table: runs serviceMain when the control manager
 // starts the service and returns when it has stopped. Returns 0 when the dispatcher ran and -1
 // when it could not (started outside the control manager; on Linux: without --foreground,
-// after printing the usage on stderr). Linux: --help prints the usage on stdout and returns 0.
+// after printing the usage on stderr). --help prints the usage on stdout and returns 0 on both
+// systems (Windows also takes /?).
 int RunServiceDispatcher(const std::string& serviceName, std::function<void()> serviceMain,
                          int argc, char** argv);
 

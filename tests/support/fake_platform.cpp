@@ -39,7 +39,6 @@ std::unique_ptr<platform::RegistryKey> FakeRegistry::OpenLocalMachineKey(
 bool FakeEventLog::Report(const std::string& source, int type, std::uint32_t eventId,
                           const std::vector<std::string>& strings) {
   std::lock_guard<std::mutex> guard(lock_);
-  if (refuse) return false;
   entries_.push_back({source, type, eventId, strings});
   return true;
 }

@@ -47,7 +47,6 @@ class FakeEventLog : public platform::EventLog {
   bool Report(const std::string& source, int type, std::uint32_t eventId,
               const std::vector<std::string>& strings) override;
   std::vector<EventLogEntry> Entries();
-  bool refuse = false;
 
  private:
   std::mutex lock_;

@@ -146,4 +146,12 @@ TEST_F(WardendService, StartedDirectlyItExitsWithMinusOne) {
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(InstallFile("srvlog.log").c_str()));
 }
 
+TEST_F(WardendService, HelpAndVersionAnswerFromACommandPromptWithZero) {
+  for (const char* option : {"--help", "/?", "--version"}) {
+    EXPECT_EQ(0, RunCommand("\"" + WinePath(VS_WARDEND_UNIX_PATH) + "\" " + option, 60000))
+        << option;
+  }
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(InstallFile("srvlog.log").c_str()));
+}
+
 }  // namespace

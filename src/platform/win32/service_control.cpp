@@ -3,6 +3,8 @@
 // trampolines call them.
 #include "platform/service_control.h"
 
+#include <cstdio>
+
 #include <mutex>
 #include <vector>
 
@@ -95,10 +97,34 @@ ServiceControl& SystemServiceControl() {
   return control;
 }
 
+namespace {
+
+bool AsksForHelp(int argc, char** argv) {
+  for (int i = 1; i < argc && argv != nullptr; ++i) {
+    if (argv[i] == nullptr) continue;
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h" || arg == "/?") return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 int RunServiceDispatcher(const std::string& serviceName, std::function<void()> serviceMain,
                          int argc, char** argv) {
-  (void)argc;
-  (void)argv;
+  if (AsksForHelp(argc, argv)) {
+    // Asked for from a command prompt: the only case in which the program is not a service.
+    const char* program = argc > 0 && argv[0] != nullptr ? argv[0] : "wardend.exe";
+    std::printf(
+        "usage: %s [--help | --version]\n"
+        "Runs as the Windows service %s; started from a command prompt it exits with -1.\n"
+        "  sc create %s binPath= C:\\VoltSentry\\wardend.exe\n"
+        "  reg add HKLM\\Software\\Quillon\\VoltSentry\\CurrentVersion /v PathName /d "
+        "C:\\VoltSentry\n"
+        "  sc start %s\n",
+        program, serviceName.c_str(), serviceName.c_str(), serviceName.c_str());
+    return 0;
+  }
   {
     std::lock_guard<std::mutex> guard(Registration().lock);
     Registration().serviceMain = std::move(serviceMain);

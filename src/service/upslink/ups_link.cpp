@@ -8,6 +8,7 @@
 #include "platform/help_viewer.h"
 #include "platform/profile.h"
 #include "platform/serial.h"
+#include "service/config/profile_int.h"
 #include "service/events/event_sink.h"
 #include "service/host/srv_log.h"
 
@@ -45,7 +46,9 @@ constexpr int kEventSelfTestRefused = 215;
 constexpr int kEventSelfTestNoResult = 216;
 
 bool ReadInt(const std::string& path, const char* key, int* value) {
-  const int read = platform::ProfileGetInt(kSection, key, kMissing, path);
+  // A value that is not a number counts as missing, like an absent key: "relaymode=abc" must
+  // not switch the outputs' control off.
+  const int read = ReadProfileInt(kSection, key, kMissing, path);
   if (read == kMissing) return false;
   *value = read;
   return true;

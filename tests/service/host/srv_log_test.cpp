@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/process_env.h"
 #include "support/fake_clock.h"
 #include "support/log_lines.h"
@@ -50,13 +51,17 @@ TEST_F(SrvLogTest, OnlySwitchOneWrites) {
   EXPECT_EQ("書かれる\n", vstest::SrvLogTexts(dir.File("srvlog.log")));
 }
 
-TEST_F(SrvLogTest, AFileThatDoesNotOpenIsPassedOver) {
+TEST_F(SrvLogTest, AFileThatDoesNotOpenIsPassedOverAndTheLogGoesOnAfterIt) {
   log.SetSwitch(1);
-  log.SetPath(dir.File("no-such-dir") + "/srvlog.log");
-  log.Write("行");
-  log.SetPath("");
-  log.Write("行");
-  SUCCEED();
+  const std::string missingFolder = dir.File("no-such-dir");
+  log.SetPath(platform::JoinPath(missingFolder, "srvlog.log"));
+  log.Write("落ちる行");
+  log.Format("%s%d", "落ちる行", 2);
+  EXPECT_FALSE(dir.Exists("no-such-dir")) << "nothing is made for a path that does not open";
+  // A failed line does not switch the log off: the next line in a folder that exists is kept.
+  log.SetPath(dir.File("srvlog.log"));
+  log.Write("残る行");
+  EXPECT_EQ("残る行\n", vstest::SrvLogTexts(dir.File("srvlog.log")));
 }
 
 TEST_F(SrvLogTest, LongLinesAreCutWithinTheLineBufferWithoutSplittingACharacter) {

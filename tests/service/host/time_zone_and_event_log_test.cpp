@@ -48,11 +48,4 @@ TEST(WriteEventLog, OneEntryWithTheFixedIdAndFiveInsertionStrings) {
   EXPECT_EQ(5u, entries[1].strings.size());
 }
 
-TEST(WriteEventLog, ARefusedEntryIsDroppedQuietly) {
-  vstest::FakeEventLog eventLog;
-  eventLog.refuse = true;
-  wardend::WriteEventLog(eventLog, "text", 1);
-  EXPECT_TRUE(eventLog.Entries().empty());
-}
-
 }  // namespace

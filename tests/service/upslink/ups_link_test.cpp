@@ -124,7 +124,10 @@ TEST_F(UpsLinkTest, LoadIniSettingsReadsTheLinkKeys) {
 
 TEST_F(UpsLinkTest, MissingKeysKeepTheirDefaults) {
   context_.autoreboot.store(0);
-  WriteUpstab("ttyname=COM1\r\nbaudrate=999999\r\nparity=\r\nrebootdelay=9000\r\n");
+  // A value that is not a number is no value: it does not become 0 (relay mode 0 would leave
+  // the outputs on when the UPS is told to switch off).
+  WriteUpstab("ttyname=COM1\r\nbaudrate=999999\r\nparity=\r\nrebootdelay=9000\r\n"
+              "relaymode=abc\r\nselftest=x\r\ntestinterval=-\r\n");
   ASSERT_TRUE(link_->LoadIniSettings(context_.upstabPath));
   EXPECT_EQ(link_->baudrate(), 2400);
   EXPECT_EQ(link_->parity(), "none");
