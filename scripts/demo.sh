@@ -14,8 +14,8 @@ foreground against a private copy of examples/install, and shows as they happen:
   [wardend]  what the service tells an administrator on stderr
   [upssim]   the simulator's answer to a line you type
 
-Type a line to change what the UPS reports: battery, online, silent on, silent off,
-push-status, state, help (lists them all). "quit" or Ctrl-C ends the demo.
+Type a line to change what the UPS reports: power off, power on, battery, online, code13,
+silent on, silent off, push-status, state, help (lists them all). "quit" or Ctrl-C ends it.
 
   --seconds N  end by itself after N seconds instead of reading lines
   --keep       keep the demo's folder (installation copy, journal) and say where it is
