@@ -145,6 +145,7 @@ bool SerialPort::Open(const std::string& name, int baudRate, int dataBits,
   writeIndex_.store(0, std::memory_order_relaxed);
   receiveEnabled_.store(1);
   lineGone_.store(false);
+  goneTaken_.store(false);
   waitFailureLogged_ = false;
   closed_.Reset();
   isOpen_.store(1, std::memory_order_release);
@@ -202,6 +203,7 @@ bool SerialPort::Close() {
     portHeld_.store(false);
   }
   lineGone_.store(false);  // the next device behind the name is a new one
+  goneTaken_.store(false);
   deviceGuard.unlock();
   closed_.Set();
   return true;

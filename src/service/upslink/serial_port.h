@@ -52,6 +52,8 @@ class SerialPort {
   // True once the device reported that it is gone (hang-up, removed adapter) since Open: the
   // port must be closed and opened afresh.
   bool LineGone() const { return lineGone_.load(); }
+  // LineGone, true for one caller only per opening (the one that reports the loss).
+  bool TakeLineGone() { return lineGone_.load() && !goneTaken_.exchange(true); }
 
   // Writes the whole request and waits until it has gone out. Always true.
   bool Write(const unsigned char* data, std::size_t length);
@@ -106,6 +108,7 @@ class SerialPort {
   std::atomic<int> isOpen_{0};
   std::atomic<int> receiveEnabled_{1};
   std::atomic<bool> lineGone_{false};
+  std::atomic<bool> goneTaken_{false};
   // Signalled while the port is closed, so that a transaction stops waiting when Close runs.
   platform::Event closed_{platform::EventReset::Manual, true};
 

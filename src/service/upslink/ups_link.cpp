@@ -116,7 +116,7 @@ void UpsLink::ReceiveLoop() {
     const int result = port_.PumpReceive();
     if (result > 0) dataEvent_.Set();
     if (stop_.load()) return;
-    if (result == -1 && port_.LineGone() && !portGone_.exchange(true)) OnLineGone();
+    if (result == -1 && port_.TakeLineGone()) OnLineGone();
     // A lost device is looked for again a few seconds after each failed look, by the
     // supervision thread, which owns the port's opening; the request is what wakes it.
     const std::int64_t lastLook = lastLookMs_.load();
@@ -133,16 +133,21 @@ void UpsLink::ReceiveLoop() {
 
 void UpsLink::OnLineGone() {
   // Receive thread. A link that was up counts as lost at once: the poll thread need not wait
-  // for sixteen unanswered requests to a device that is not there.
-  log_.Write("UPS：通信ポートが切断されました（再接続します）");
-  if (linkState_.load() != 3) return;  // not up yet: the next open tries afresh anyway
-  reconnecting_.store(true);
-  if (ServiceContext* context = receiverContext_.load()) {
-    int count = context->failCount.load();
-    while (count < kLostLinkCount && !context->failCount.compare_exchange_weak(count, kLostLinkCount)) {
+  // for sixteen unanswered requests to a device that is not there. A link not up yet is opened
+  // afresh by the next open anyway.
+  if (linkState_.load() == 3) {
+    // The request below is the first look; the next follows a pace after the last failed one.
+    lastLookMs_.store(clock_.MonotonicMs());
+    reconnecting_.store(true);
+    if (ServiceContext* context = receiverContext_.load()) {
+      int count = context->failCount.load();
+      while (count < kLostLinkCount &&
+             !context->failCount.compare_exchange_weak(count, kLostLinkCount)) {
+      }
+      context->requestStatus.Set();
     }
-    context->requestStatus.Set();
   }
+  log_.Write("UPS：通信ポートが切断されました（再接続します）");
 }
 
 void UpsLink::Attach(ServiceContext* context) {
@@ -208,10 +213,10 @@ int UpsLink::ReloadSettings() {
 int UpsLink::Open() {
   Inside inside(*this);
   if (inside.Idle()) return 0;
-  if (portGone_.exchange(false)) {
+  if (port_.LineGone()) {
     // The device behind the name went away: a new one may stand there now.
-    port_.Close();
     linkState_.store(0);
+    port_.Close();
   }
   const int state = linkState_.load();
   if (state == 1 || state == 3) {

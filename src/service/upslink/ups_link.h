@@ -132,8 +132,6 @@ class UpsLink : public Link {
   std::atomic<ServiceContext*> receiverContext_{nullptr};
   SerialPort port_;
   std::atomic<int> linkState_{0};
-  // The device went away: the next Open closes the port and opens it afresh.
-  std::atomic<bool> portGone_{false};
   // The link was up when its device went away: status requests reopen the port instead.
   std::atomic<bool> reconnecting_{false};
   // When the supervision thread last looked for a lost device (monotonic ms).
