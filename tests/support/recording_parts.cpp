@@ -131,6 +131,17 @@ class Programs : public wardend::ProgramStarter {
     log_.Add("StartProgram " + commandLine + "|" + host + "|" + (wait ? "wait" : "nowait"));
     return true;
   }
+  std::string SlotCommand(const std::string& kind, int event) override {
+    log_.Add("SlotCommand " + kind + " " + std::to_string(event));
+    return std::string();
+  }
+  std::vector<std::string> TrapCommandLines(const std::string&) override { return {}; }
+  void SendTraps(const std::string& templateText) override {
+    log_.Add("SendTraps " + templateText);
+  }
+  void RunTogether(const std::vector<std::string>& commandLines) override {
+    for (const std::string& commandLine : commandLines) log_.Add("RunTogether " + commandLine);
+  }
 
  private:
   CallLog& log_;
@@ -242,6 +253,22 @@ class Power : public wardend::PowerStateMachine {
   std::atomic<int>& result_;
 };
 
+class Users : public wardend::LoggedOnUsers {
+ public:
+  explicit Users(CallLog& log) : log_(log) {}
+  bool LocalUserLoggedOn() override {
+    log_.Add("LocalUserLoggedOn");
+    return false;
+  }
+  bool RemoteFilesOpen() override {
+    log_.Add("RemoteFilesOpen");
+    return false;
+  }
+
+ private:
+  CallLog& log_;
+};
+
 }  // namespace
 
 wardend::PartsFactory RecordingParts::Factory() {
@@ -256,6 +283,7 @@ wardend::PartsFactory RecordingParts::Factory() {
     parts.schedule = std::make_unique<Sched>(log);
     parts.upsLog = std::make_unique<UpsLog>(log, writeRecordResult);
     parts.powerStateMachine = std::make_unique<Power>(log, stepResult);
+    parts.users = std::make_unique<Users>(log);
     parts.makeLink = [this]() -> std::unique_ptr<Link> {
       log.Add("makeLink");
       auto link = std::make_unique<FakeLink>(log, clock_);

@@ -20,6 +20,10 @@ bool PlaceholderPrograms::StartProgram(const std::string& commandLine, const std
   return false;
 }
 
+void PlaceholderPrograms::RunTogether(const std::vector<std::string>& commandLines) {
+  for (const std::string& commandLine : commandLines) StartProgram(commandLine, "", false);
+}
+
 void PlaceholderMessenger::QueueSessionMessage(const std::string& text) {
   if (context_.MessengerService <= 0) return;
   srvLog_.Format("Messenger：実行せず（未実装）　メッセージ＝%s", text.c_str());

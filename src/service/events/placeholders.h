@@ -3,8 +3,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "service/events/event_dispatch.h"
+#include "service/events/logged_on_users.h"
 #include "service/events/programs.h"
 #include "service/events/session_messenger.h"
 #include "service/events/shutdown_timer.h"
@@ -33,6 +35,10 @@ class PlaceholderPrograms : public ProgramStarter {
   bool LoadSlotPrograms() override { return true; }
   void RunSlotProgram(int slot) override;
   bool StartProgram(const std::string& commandLine, const std::string& host, bool wait) override;
+  std::string SlotCommand(const std::string&, int) override { return std::string(); }
+  std::vector<std::string> TrapCommandLines(const std::string&) override { return {}; }
+  void SendTraps(const std::string&) override {}
+  void RunTogether(const std::vector<std::string>& commandLines) override;
 
  private:
   SrvLog& srvLog_;
@@ -62,6 +68,13 @@ class PlaceholderShutdownTimer : public ShutdownTimerThread {
 
  private:
   SrvLog& srvLog_;
+};
+
+// Placeholder until the user checks land: nobody is ever found, so no stop waits for anyone.
+class PlaceholderLoggedOnUsers : public LoggedOnUsers {
+ public:
+  bool LocalUserLoggedOn() override { return false; }
+  bool RemoteFilesOpen() override { return false; }
 };
 
 }  // namespace wardend

@@ -29,6 +29,7 @@ ServiceParts ProductionParts(ServiceApp& app) {
   parts.schedule = std::make_unique<PlaceholderSchedule>(context, srvLog);
   parts.upsLog = std::make_unique<PlaceholderUpsLog>(srvLog);
   parts.powerStateMachine = std::make_unique<PlaceholderPowerState>(srvLog);
+  parts.users = std::make_unique<PlaceholderLoggedOnUsers>();
   parts.makeLink = [&app, &clock, &srvLog] {
     return std::make_unique<UpsLink>(platform::SystemSerialFactory(), clock, srvLog, app.events());
   };

@@ -49,6 +49,7 @@ ServiceApp::ServiceApp(const platform::Platform& platform, SrvLog& srvLog,
   schedule_ = std::move(parts.schedule);
   upsLog_ = std::move(parts.upsLog);
   powerStateMachine_ = std::move(parts.powerStateMachine);
+  users_ = std::move(parts.users);
   makeLink_ = std::move(parts.makeLink);
   queryOsVersion_ = std::move(parts.queryOsVersion);
 }

@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "platform/thread.h"
 #include "service/events/event_dispatch.h"
+#include "service/events/logged_on_users.h"
 #include "service/events/programs.h"
 #include "service/events/session_messenger.h"
 #include "service/events/shutdown_timer.h"
@@ -42,6 +43,7 @@ struct ServiceParts {
   std::unique_ptr<Schedule> schedule;
   std::unique_ptr<UpsLogWriter> upsLog;
   std::unique_ptr<PowerStateMachine> powerStateMachine;
+  std::unique_ptr<LoggedOnUsers> users;
   // Makes a new UPS link (the start-up sequence replaces the link through it).
   std::function<std::unique_ptr<Link>()> makeLink;
   // What the system says of its version (platform::QueryOsVersion in production).
@@ -98,6 +100,7 @@ class ServiceApp {
   UdpNotices& notices() { return *notices_; }
   Schedule& schedule() { return *schedule_; }
   UpsLogWriter& upsLog() { return *upsLog_; }
+  LoggedOnUsers& users() { return *users_; }
 
  private:
   void SupervisionThread();
@@ -144,6 +147,7 @@ class ServiceApp {
   std::unique_ptr<Schedule> schedule_;
   std::unique_ptr<UpsLogWriter> upsLog_;
   std::unique_ptr<PowerStateMachine> powerStateMachine_;
+  std::unique_ptr<LoggedOnUsers> users_;
   std::function<std::unique_ptr<Link>()> makeLink_;
   std::function<platform::OsVersion()> queryOsVersion_;
   std::atomic<Link*> linkView_{nullptr};
