@@ -30,9 +30,9 @@ class UdpSocket {
   // sendto of the whole datagram; 0 or the error number (a datagram sent in part is an error).
   virtual int SendTo(const unsigned char* data, std::size_t size, std::uint32_t address,
                      std::uint16_t port) = 0;
-  // Waits up to timeoutMs (0 or more) for a datagram and receives at most capacity bytes of it with its
-  // source. 0, kReceiveTimedOut, or the error number. A wait interrupted by a signal goes on
-  // for the rest of the time.
+  // Waits up to timeoutMs (0 or more) for a datagram and receives at most capacity bytes of
+  // it with its source. 0, kReceiveTimedOut, or the error number. A wait interrupted by a
+  // signal goes on for the rest of the time.
   virtual int ReceiveFrom(unsigned char* buffer, std::size_t capacity, int timeoutMs,
                           std::size_t* received, std::uint32_t* address,
                           std::uint16_t* port) = 0;

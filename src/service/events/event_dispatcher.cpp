@@ -138,7 +138,9 @@ void EventDispatcher::RunMailAndTraps(int event, int allowed, const std::string&
           InstallCommandLine(context_.installDir, kMailProgram) + " " + QuoteArgument(text);
     } else {
       const std::string templateText = programs_.SlotCommand("Mail", event);
-      if (!templateText.empty()) commandLine = InstallCommandLine(context_.installDir, templateText);
+      if (!templateText.empty()) {
+        commandLine = InstallCommandLine(context_.installDir, templateText);
+      }
     }
     if (!commandLine.empty()) {
       if (together) {

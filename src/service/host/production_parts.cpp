@@ -30,7 +30,7 @@ ServiceParts ProductionParts(ServiceApp& app) {
   parts.messenger = std::make_unique<RingMessenger>(context, eventLog, srvLog);
   parts.programs = std::make_unique<PlaceholderPrograms>(srvLog);
   parts.notices = std::make_unique<UdpNoticeService>(sockets, clock, context, srvLog);
-  // The dispatch reaches the messenger and the programs, which the app owns as long as it.
+  // The dispatch uses the messenger and the program starter above; the app owns all three.
   parts.events = std::make_unique<EventDispatcher>(context, srvLog, clock, eventLog, sockets,
                                                    *parts.messenger, *parts.programs);
   parts.schedule = std::make_unique<PlaceholderSchedule>(context, srvLog);
