@@ -360,10 +360,12 @@ TEST_F(DispatchTest, ComposedTextIsBounded) {
 
 TEST_F(DispatchTest, LinkEstablishedMailCarriesTheQuotedText) {
   Table("mail", ",107,");
-  // No Mail entry for 107 is needed; the text ends in 表, whose trail byte is 0x5C.
+  // An installation directory with a blank; no Mail entry for 107 is needed; the text ends in
+  // 表, whose trail byte 0x5C must not escape the closing quote.
+  context.installDir = platform::JoinPath(dir.path(), "Volt Sentry");
   dispatcher.RaiseEvent(107);
-  EXPECT_EQ((Calls{"start " + Install("PostRelayV3.exe -s -t") + " \"通信開始 表\"||wait"}),
-            log.Calls());
+  const std::string program = platform::JoinPath(context.installDir, "PostRelayV3.exe");
+  EXPECT_EQ((Calls{"start \"" + program + "\" -s -t \"通信開始 表\"||wait"}), log.Calls());
 }
 
 TEST_F(DispatchTest, ShutdownEventsStartMailAndTrapsTogether) {
