@@ -119,6 +119,112 @@ int FakeSocketLayer::Cleanups() {
   return cleanups_;
 }
 
+std::string Dotted(std::uint32_t address) {
+  return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
+         std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
+}
+
+namespace {
+
+class FakeUdpSocket : public platform::UdpSocket {
+ public:
+  explicit FakeUdpSocket(FakeSocketLayer& layer) : layer_(layer) {}
+  ~FakeUdpSocket() override {
+    layer_.Record("close");
+    layer_.SocketClosed();
+  }
+  int Bind(std::uint32_t address, std::uint16_t port) override {
+    layer_.Record("bind " + Dotted(address) + ":" + std::to_string(port));
+    return layer_.bindError;
+  }
+  int EnableBroadcast() override {
+    layer_.Record("broadcast");
+    const int error = layer_.broadcastError;
+    if (error == 0) broadcast_ = true;
+    return error;
+  }
+  int SendTo(const unsigned char* data, std::size_t size, std::uint32_t address,
+             std::uint16_t port) override {
+    layer_.Record("sendto " + Dotted(address) + ":" + std::to_string(port));
+    const auto error = layer_.sendErrors.find(address);
+    if (error != layer_.sendErrors.end() && error->second != 0) return error->second;
+    // As the system does: a broadcast without SO_BROADCAST is refused (EACCES).
+    if (address == platform::kBroadcastAddress && !broadcast_) return 13;
+    layer_.RecordSend(SentDatagram{address, port, std::vector<unsigned char>(data, data + size)});
+    return 0;
+  }
+  int ReceiveFrom(unsigned char*, std::size_t, int, std::size_t*, std::uint32_t*,
+                  std::uint16_t*) override {
+    layer_.Record("recvfrom");
+    return platform::kReceiveTimedOut;
+  }
+  int LocalPort(std::uint16_t* port) override {
+    *port = 0;
+    return 0;
+  }
+
+ private:
+  FakeSocketLayer& layer_;
+  bool broadcast_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::UdpSocket> FakeSocketLayer::OpenUdpSocket(int* error) {
+  Record("socket");
+  *error = socketError;
+  if (socketError != 0) return nullptr;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    ++openSockets_;
+  }
+  return std::make_unique<FakeUdpSocket>(*this);
+}
+
+int FakeSocketLayer::HostName(std::string* name) {
+  Record("gethostname");
+  if (hostNameError != 0) return hostNameError;
+  *name = hostName;
+  return 0;
+}
+
+int FakeSocketLayer::HostAddress(const std::string& name, std::uint32_t* address) {
+  Record("gethostbyname " + name);
+  if (hostAddressError != 0) return hostAddressError;
+  *address = hostAddress;
+  return 0;
+}
+
+std::vector<std::string> FakeSocketLayer::Calls() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return calls_;
+}
+
+std::vector<SentDatagram> FakeSocketLayer::Sent() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return sent_;
+}
+
+int FakeSocketLayer::OpenSockets() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return openSockets_;
+}
+
+void FakeSocketLayer::Record(const std::string& call) {
+  std::lock_guard<std::mutex> guard(lock_);
+  calls_.push_back(call);
+}
+
+void FakeSocketLayer::RecordSend(const SentDatagram& datagram) {
+  std::lock_guard<std::mutex> guard(lock_);
+  sent_.push_back(datagram);
+}
+
+void FakeSocketLayer::SocketClosed() {
+  std::lock_guard<std::mutex> guard(lock_);
+  --openSockets_;
+}
+
 bool FakeProcessEnvironment::IsSet(const std::string& name) {
   return variables.count(name) != 0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -77,19 +78,57 @@ class FakeServiceControl : public platform::ServiceControl {
   std::vector<std::string> consoleLines_;
 };
 
+// A datagram that a fake socket sent.
+struct SentDatagram {
+  std::uint32_t address;
+  std::uint16_t port;
+  std::vector<unsigned char> bytes;
+};
+
+// Sockets that record what is asked of them and fail where a test says; nothing reaches a
+// network. Calls() reads like the system calls: "socket", "bind 0.0.0.0:0", "broadcast",
+// "sendto 255.255.255.255:12010", "close", "gethostname", "gethostbyname upshost".
 class FakeSocketLayer : public platform::SocketLayer {
  public:
   int Startup() override;
   void Cleanup() override;
+  std::unique_ptr<platform::UdpSocket> OpenUdpSocket(int* error) override;
+  int HostName(std::string* name) override;
+  int HostAddress(const std::string& name, std::uint32_t* address) override;
+
   int startupError = 0;
   int Startups();
   int Cleanups();
+
+  // Error numbers the calls give (0: success); set before the code under test runs.
+  int socketError = 0;
+  int bindError = 0;
+  int broadcastError = 0;
+  std::map<std::uint32_t, int> sendErrors;  // by destination address
+  int hostNameError = 0;
+  int hostAddressError = 0;
+  std::string hostName = "upshost";
+  std::uint32_t hostAddress = 0xC0A8010A;  // 192.168.1.10
+
+  std::vector<std::string> Calls();
+  std::vector<SentDatagram> Sent();
+  // Sockets opened and not yet closed.
+  int OpenSockets();
+  void Record(const std::string& call);
+  void RecordSend(const SentDatagram& datagram);
+  void SocketClosed();
 
  private:
   std::mutex lock_;
   int startups_ = 0;
   int cleanups_ = 0;
+  int openSockets_ = 0;
+  std::vector<std::string> calls_;
+  std::vector<SentDatagram> sent_;
 };
+
+// Dotted form of a host-order IPv4 address, for test texts.
+std::string Dotted(std::uint32_t address);
 
 // The run-time environment: variables, the locales the system knows, and the calls made.
 class FakeProcessEnvironment : public platform::ProcessEnvironment {

@@ -5,27 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "service/events/event_dispatch.h"
 #include "service/events/logged_on_users.h"
 #include "service/events/programs.h"
-#include "service/events/session_messenger.h"
 #include "service/events/shutdown_timer.h"
 
 namespace wardend {
 
 class ServiceContext;
 class SrvLog;
-
-// Placeholder until the event dispatch lands: an empty table; an event is only logged.
-class PlaceholderEventDispatch : public EventDispatch {
- public:
-  explicit PlaceholderEventDispatch(SrvLog& srvLog) : srvLog_(srvLog) {}
-  bool LoadEventTable() override { return true; }
-  void RaiseEvent(int event) override;
-
- private:
-  SrvLog& srvLog_;
-};
 
 // Placeholder until the program starter lands: no tables, and no program is ever started.
 class PlaceholderPrograms : public ProgramStarter {
@@ -41,20 +28,6 @@ class PlaceholderPrograms : public ProgramStarter {
   void RunTogether(const std::vector<std::string>& commandLines) override;
 
  private:
-  SrvLog& srvLog_;
-};
-
-// Placeholder until the session messenger lands: texts are logged, never delivered.
-class PlaceholderMessenger : public SessionMessenger {
- public:
-  PlaceholderMessenger(ServiceContext& context, SrvLog& srvLog)
-      : context_(context), srvLog_(srvLog) {}
-  void QueueSessionMessage(const std::string& text) override;
-  bool StartMessenger(ServiceContext* context) override;
-  void StopMessenger() override {}
-
- private:
-  ServiceContext& context_;
   SrvLog& srvLog_;
 };
 

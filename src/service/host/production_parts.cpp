@@ -4,12 +4,15 @@
 
 #include "platform/os_version.h"
 #include "platform/serial.h"
+#include "service/events/event_dispatcher.h"
 #include "service/events/placeholders.h"
+#include "service/events/ring_messenger.h"
 #include "service/host/placeholders.h"
 #include "service/host/service_app.h"
 #include "service/logging/placeholders.h"
 #include "service/schedule/placeholders.h"
 #include "service/udp/placeholders.h"
+#include "service/udp/udp_notice_service.h"
 #include "service/upslink/ups_link.h"
 
 namespace wardend {
@@ -18,14 +21,18 @@ ServiceParts ProductionParts(ServiceApp& app) {
   ServiceContext& context = app.context();
   SrvLog& srvLog = app.srvLog();
   platform::Clock& clock = app.platform().clock;
+  platform::EventLog& eventLog = app.platform().eventLog;
+  platform::SocketLayer& sockets = app.platform().sockets;
 
   ServiceParts parts;
   parts.timer = std::make_unique<PlaceholderShutdownTimer>(srvLog);
   parts.udpServer = std::make_unique<PlaceholderUdpServer>(srvLog);
-  parts.messenger = std::make_unique<PlaceholderMessenger>(context, srvLog);
-  parts.events = std::make_unique<PlaceholderEventDispatch>(srvLog);
+  parts.messenger = std::make_unique<RingMessenger>(context, eventLog, srvLog);
   parts.programs = std::make_unique<PlaceholderPrograms>(srvLog);
-  parts.notices = std::make_unique<PlaceholderNotices>(srvLog);
+  parts.notices = std::make_unique<UdpNoticeService>(sockets, clock, context, srvLog);
+  // The dispatch uses the messenger and the program starter above; the app owns all three.
+  parts.events = std::make_unique<EventDispatcher>(context, srvLog, clock, eventLog, sockets,
+                                                   *parts.messenger, *parts.programs);
   parts.schedule = std::make_unique<PlaceholderSchedule>(context, srvLog);
   parts.upsLog = std::make_unique<PlaceholderUpsLog>(srvLog);
   parts.powerStateMachine = std::make_unique<PlaceholderPowerState>(srvLog);

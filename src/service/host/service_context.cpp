@@ -24,6 +24,16 @@ void ServiceContext::SetHistory(const std::string& value) {
   history_ = value;
 }
 
+std::string ServiceContext::HostName() const {
+  std::lock_guard<std::mutex> guard(textLock_);
+  return hostName_;
+}
+
+void ServiceContext::SetHostName(const std::string& name) {
+  std::lock_guard<std::mutex> guard(textLock_);
+  hostName_ = name;
+}
+
 StatusRecord ServiceContext::ReadStatusRecord() const {
   std::lock_guard<std::mutex> guard(recordLock_);
   return statusRecord_;

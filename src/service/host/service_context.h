@@ -54,6 +54,10 @@ class ServiceContext {
   std::string schedPath;
   std::string companionPath;  // the companion program started at start-up
 
+  // The own host's name, stored by every look-up of the own address (any thread).
+  std::string HostName() const;
+  void SetHostName(const std::string& name);
+
   // The UPS log path is rewritten by a settings reload while the workers use it.
   std::string UpsLogPath() const;
   void SetUpsLogPath(const std::string& path);
@@ -115,6 +119,7 @@ class ServiceContext {
   mutable std::mutex textLock_;  // guards the texts a reload rewrites
   std::string upsLogPath_;
   std::string history_;
+  std::string hostName_;
   std::array<std::string, 5> identification_;
   mutable std::mutex recordLock_;  // one writer, readers copy the whole record
   StatusRecord statusRecord_{};

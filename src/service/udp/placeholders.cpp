@@ -12,9 +12,4 @@ bool PlaceholderUdpServer::StartUdpServer(ServiceContext*, Link*) {
   return true;
 }
 
-bool PlaceholderNotices::SendNotice(int event) {
-  srvLog_.Format("BrennUdpClient：通知[%d]は未実装のため送信しません", event);
-  return false;
-}
-
 }  // namespace wardend

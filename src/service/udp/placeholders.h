@@ -1,5 +1,4 @@
-// Stand-ins for the UDP service until it lands. Both fail: no socket exists, so the link is
-// never reported up and no notice is claimed as sent.
+// Stand-in for the UDP command server until it lands.
 #pragma once
 
 #include "service/udp/udp_server.h"
@@ -16,16 +15,6 @@ class PlaceholderUdpServer : public UdpCommandServer {
   explicit PlaceholderUdpServer(SrvLog& srvLog) : srvLog_(srvLog) {}
   bool StartUdpServer(ServiceContext* context, Link* link) override;
   void StopUdpServer() override {}
-
- private:
-  SrvLog& srvLog_;
-};
-
-// Placeholder until the notice sender lands: nothing is sent and the result says so.
-class PlaceholderNotices : public UdpNotices {
- public:
-  explicit PlaceholderNotices(SrvLog& srvLog) : srvLog_(srvLog) {}
-  bool SendNotice(int event) override;
 
  private:
   SrvLog& srvLog_;
