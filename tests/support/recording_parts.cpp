@@ -45,6 +45,11 @@ int FakeLink::RequestStatus() {
   return 1;
 }
 
+int FakeLink::CommandShutdown(int offDelay, int restartDelay) {
+  log_.Add("link.CommandShutdown " + std::to_string(offDelay) + " " + std::to_string(restartDelay));
+  return commandShutdownResult;
+}
+
 int FakeLink::SelfTestDue() {
   log_.Add("link.SelfTestDue");
   return selfTestDue;
@@ -255,10 +260,10 @@ class Power : public wardend::PowerStateMachine {
 
 class Users : public wardend::LoggedOnUsers {
  public:
-  explicit Users(CallLog& log) : log_(log) {}
+  Users(CallLog& log, std::atomic<bool>& loggedOn) : log_(log), loggedOn_(loggedOn) {}
   bool LocalUserLoggedOn() override {
     log_.Add("LocalUserLoggedOn");
-    return false;
+    return loggedOn_;
   }
   bool RemoteFilesOpen() override {
     log_.Add("RemoteFilesOpen");
@@ -267,6 +272,7 @@ class Users : public wardend::LoggedOnUsers {
 
  private:
   CallLog& log_;
+  std::atomic<bool>& loggedOn_;
 };
 
 }  // namespace
@@ -283,7 +289,7 @@ wardend::PartsFactory RecordingParts::Factory() {
     parts.schedule = std::make_unique<Sched>(log);
     parts.upsLog = std::make_unique<UpsLog>(log, writeRecordResult);
     parts.powerStateMachine = std::make_unique<Power>(log, stepResult);
-    parts.users = std::make_unique<Users>(log);
+    parts.users = std::make_unique<Users>(log, userLoggedOn);
     parts.makeLink = [this]() -> std::unique_ptr<Link> {
       log.Add("makeLink");
       auto link = std::make_unique<FakeLink>(log, clock_);

@@ -28,8 +28,9 @@ class FakeLink : public wardend::Link {
   int RequestStatus() override;
   // Waits (fake time) up to 5 s for a pushed code, like the serial link does for a frame.
   int ReceiveStatus() override;
-  int AlarmCode() override { return 0; }
-  int CommandShutdown(int, int) override { return 0; }
+  int AlarmCode() override { return alarmCode; }
+  // Recorded as "link.CommandShutdown <off> <restart>"; answers commandShutdownResult.
+  int CommandShutdown(int offDelay, int restartDelay) override;
   int SelfTestDue() override;
   int StartSelfTest() override;
   int Periodic() override;
@@ -46,6 +47,8 @@ class FakeLink : public wardend::Link {
   std::atomic<int> openResult{1};
   std::atomic<int> failPortOnOpen{0};  // Open sets the port-failure flag when it fails
   std::atomic<int> selfTestDue{0};
+  std::atomic<int> alarmCode{0};
+  std::atomic<int> commandShutdownResult{1};
 
  private:
   CallLog& log_;
@@ -75,6 +78,7 @@ class RecordingParts {
   std::atomic<bool> udpStartResult{true};
   std::atomic<int> stepResult{0};
   std::atomic<bool> writeRecordResult{true};
+  std::atomic<bool> userLoggedOn{false};
   platform::OsVersion osVersion{true, true, 5, 1, "Service Pack 2", ""};
   // Applied to every new link before the app uses it.
   std::function<void(FakeLink&)> configureLink;

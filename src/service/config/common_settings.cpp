@@ -14,6 +14,9 @@ namespace wardend {
 namespace {
 
 constexpr char kSection[] = "upstab";
+// The shortest record that holds its time stamp.
+constexpr int kMinLogSize = 4;
+constexpr int kDefaultStatusInterval = 60;
 // Strings are read as into the 128-byte buffers of the settings.
 constexpr std::size_t kStringBuffer = 128;
 // A default no value in a file can hold: tells a missing key from an empty one.
@@ -105,7 +108,8 @@ int ReadCommonSettings(ServiceContext& context, SrvLog& srvLog, std::string* cau
   context.upsname = upsname;
 
   int logsize = GetInt(context, "logsize", 64);
-  if (logsize < 0) logsize = 64;
+  // Below 4 a record would not even hold its time stamp: taken as no value, like a negative one.
+  if (logsize < kMinLogSize) logsize = 64;
   if (logsize > kMaxLogSize) {
     // The status record that logsize sizes holds 128 bytes; a larger value would read past it.
     srvLog.Format("readIni_commonData：logsize[%d]は%dバイトに制限します", logsize, kMaxLogSize);
@@ -189,6 +193,14 @@ int ReadCommonData(ServiceContext& context, SrvLog& srvLog, std::string* cause) 
   context.enableputoff = putOff;
 
   ReadPutOffTime(context);
+
+  // A key of our own: seconds between status requests while online (default: the minute the
+  // service always waited).
+  int statusInterval = GetInt(context, "statusinterval", kDefaultStatusInterval);
+  if (statusInterval < 1 || statusInterval > kDefaultStatusInterval) {
+    statusInterval = kDefaultStatusInterval;
+  }
+  context.statusinterval = statusInterval;
   return 1;
 }
 

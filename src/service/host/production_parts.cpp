@@ -7,9 +7,9 @@
 #include "service/events/event_dispatcher.h"
 #include "service/events/placeholders.h"
 #include "service/events/ring_messenger.h"
-#include "service/host/placeholders.h"
+#include "service/host/power_state_machine.h"
 #include "service/host/service_app.h"
-#include "service/logging/placeholders.h"
+#include "service/logging/ups_log_writer.h"
 #include "service/schedule/placeholders.h"
 #include "service/udp/placeholders.h"
 #include "service/udp/udp_notice_service.h"
@@ -34,9 +34,12 @@ ServiceParts ProductionParts(ServiceApp& app) {
   parts.events = std::make_unique<EventDispatcher>(context, srvLog, clock, eventLog, sockets,
                                                    *parts.messenger, *parts.programs);
   parts.schedule = std::make_unique<PlaceholderSchedule>(context, srvLog);
-  parts.upsLog = std::make_unique<PlaceholderUpsLog>(srvLog);
-  parts.powerStateMachine = std::make_unique<PlaceholderPowerState>(srvLog);
+  parts.upsLog = std::make_unique<UpsLog>(context, srvLog, clock);
   parts.users = std::make_unique<PlaceholderLoggedOnUsers>();
+  parts.powerStateMachine = std::make_unique<PowerStates>(PowerStateParts{
+      context, app.stateTime, app.lastRecordTime, app.commandRetries, app.linkLost,
+      app.finalPhase, [&app] { return app.link(); }, *parts.events, *parts.programs,
+      *parts.timer, *parts.users, clock});
   parts.makeLink = [&app, &clock, &srvLog] {
     return std::make_unique<UpsLink>(platform::SystemSerialFactory(), clock, srvLog, app.events());
   };

@@ -157,7 +157,7 @@ void ServiceApp::SupervisionThread() {
   }
   events_->RaiseEvent(200);
   startTime = clock.Now();
-  context.pollPeriod = 60;
+  context.pollPeriod = context.statusinterval.load();  // 60 unless the site asks for more
   context.powerState = OpenLink();
   // A stop that came during the handshake: nothing more is started.
   if (stopping_) return;

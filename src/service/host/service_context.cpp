@@ -44,6 +44,18 @@ void ServiceContext::PublishStatusRecord(const StatusRecord& record) {
   statusRecord_ = record;
 }
 
+StatusRecord ServiceContext::ReadStatusCopy(int* length) const {
+  std::lock_guard<std::mutex> guard(recordLock_);
+  if (length) *length = statusCopyLength_;
+  return statusCopy_;
+}
+
+void ServiceContext::PublishStatusCopy(const StatusRecord& record, int length) {
+  std::lock_guard<std::mutex> guard(recordLock_);
+  statusCopy_ = record;
+  statusCopyLength_ = length;
+}
+
 std::array<std::string, 5> ServiceContext::Identification() const {
   std::lock_guard<std::mutex> guard(textLock_);
   return identification_;

@@ -37,6 +37,7 @@ class ServiceContext {
   std::atomic<int> code90Enabled{0};   // set to 1 by the link's Attach
   std::atomic<int> code90Latched{0};   // a UPS shutdown request is acted on once per run
   std::atomic<int> commandFailed{0};   // -1 when a power-off command was given up
+  std::atomic<int> alarmEvent{0};      // the alarm event raised last (51, 82, 95, 125; 0 none)
 
   // --- System information ---------------------------------------------------------------
   int osType = 4;
@@ -82,6 +83,7 @@ class ServiceContext {
   std::atomic<int> enableputoff{0};
   std::atomic<int> putofftime{60};
   std::atomic<int> putoffPlus{0};  // putofftime was written with a leading "+"
+  std::atomic<int> statusinterval{60};  // ours: seconds between status requests while online
   std::string History() const;
   void SetHistory(const std::string& value);
 
@@ -99,6 +101,10 @@ class ServiceContext {
   // Written by the poll thread, copied whole by readers.
   StatusRecord ReadStatusRecord() const;
   void PublishStatusRecord(const StatusRecord& record);
+  // The copy of the first logsize bytes of the status record that monitors are sent; length 0
+  // until a status has arrived.
+  StatusRecord ReadStatusCopy(int* length) const;
+  void PublishStatusCopy(const StatusRecord& record, int length);
   // Identification texts of the UPS (series, model, third text, hardware, software version).
   std::array<std::string, 5> Identification() const;
   void SetIdentification(const std::array<std::string, 5>& texts);
@@ -123,6 +129,8 @@ class ServiceContext {
   std::array<std::string, 5> identification_;
   mutable std::mutex recordLock_;  // one writer, readers copy the whole record
   StatusRecord statusRecord_{};
+  StatusRecord statusCopy_{};  // guarded by recordLock_
+  int statusCopyLength_ = 0;   // guarded by recordLock_
 };
 
 }  // namespace wardend

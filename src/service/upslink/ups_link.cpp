@@ -448,6 +448,9 @@ int UpsLink::CommandShutdown(int offDelay, int restartDelay) {
   if (inside.Idle()) return 0;
   const int mode = relaymode_.load();
   if (mode == 0) return 1;
+  // A device that is gone cannot take the command: failing at once lets the retries run out in
+  // seconds, so that the system still goes down before the battery does.
+  if (reconnecting_.load()) return 0;
 
   std::int64_t restart = restartDelay;
   if (restart <= 0) {

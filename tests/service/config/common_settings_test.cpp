@@ -96,6 +96,10 @@ int Field(const std::atomic<int>& value) { return value; }
 TEST(ReadCommonSettings, CorrectsOutOfRangeValues) {
   const Correction cases[] = {
       {"logsize=-1", [](const ServiceContext& c) { return Field(c.logsize); }, 64},
+      // A record that cannot hold its own time stamp is no record.
+      {"logsize=0", [](const ServiceContext& c) { return Field(c.logsize); }, 64},
+      {"logsize=3", [](const ServiceContext& c) { return Field(c.logsize); }, 64},
+      {"logsize=4", [](const ServiceContext& c) { return Field(c.logsize); }, 4},
       {"logsize=42", [](const ServiceContext& c) { return Field(c.logsize); }, 42},
       {"logsize=128", [](const ServiceContext& c) { return Field(c.logsize); }, 128},
       {"logsize=200", [](const ServiceContext& c) { return Field(c.logsize); }, 128},
@@ -298,6 +302,12 @@ TEST(ReadCommonData, CorrectsOutOfRangeValues) {
       {"cleaninterval=60", [](const ServiceContext& c) { return Field(c.cleaninterval); }, 60},
       {"untilshutdown=0", [](const ServiceContext& c) { return Field(c.untilshutdown); }, 0},
       {"forshutdown=45", [](const ServiceContext& c) { return Field(c.forshutdown); }, 45},
+      // Ours: seconds between status requests while online, 1..60, else the minute.
+      {"statusinterval=1", [](const ServiceContext& c) { return Field(c.statusinterval); }, 1},
+      {"statusinterval=60", [](const ServiceContext& c) { return Field(c.statusinterval); }, 60},
+      {"statusinterval=0", [](const ServiceContext& c) { return Field(c.statusinterval); }, 60},
+      {"statusinterval=61", [](const ServiceContext& c) { return Field(c.statusinterval); }, 60},
+      {"statusinterval=x", [](const ServiceContext& c) { return Field(c.statusinterval); }, 60},
   };
   for (const auto& c : cases) {
     Fixture f(std::string("upsname=1\n") + c.line);

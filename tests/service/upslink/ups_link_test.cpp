@@ -353,6 +353,11 @@ TEST_F(LostPortTest, TheLinkCountsAsLostAtOnceAndAsksForTheSupervisionThread) {
   EXPECT_TRUE(StatusRequested());
   // The poll thread stays out of the ring: the handshake will be its one reader.
   EXPECT_EQ(link_->ReceiveStatus(), -2);
+  // A power-off command fails at once instead of waiting out its time-outs.
+  const std::int64_t start = clock_.MonotonicMs();
+  EXPECT_EQ(link_->CommandShutdown(150, 0), 0);
+  EXPECT_EQ(clock_.MonotonicMs(), start);
+  EXPECT_TRUE(ups_.Names().empty());
 }
 
 TEST_F(LostPortTest, TheNextRequestOpensThePortAfreshAndRunsTheHandshake) {
