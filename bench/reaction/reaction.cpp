@@ -302,6 +302,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < trials; ++i) {
     double ms = 0;
     if (Trial(a, fdA, true, &ms)) reaction.push_back(ms);
+    if (std::getenv("REACTION_VERBOSE")) std::fprintf(stderr, "reaction %d: %.1f ms\n", i, ms);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
   close(fdA);

@@ -158,7 +158,7 @@ void ServiceApp::SupervisionThread() {
   events_->RaiseEvent(200);
   startTime = clock.Now();
   context.pollPeriod = context.statusinterval.load();  // 60 unless the site asks for more
-  context.powerState = OpenLink();
+  SetLinkState(OpenLink());
   // A stop that came during the handshake: nothing more is started.
   if (stopping_) return;
   context.alarmActive = 0;
@@ -177,7 +177,7 @@ void ServiceApp::SupervisionThread() {
     if (signalled == platform::kWaitTimeout) {
       const int state = context.powerState;
       if (state == 1) {
-        context.powerState = OpenLink();
+        SetLinkState(OpenLink());
       } else if (!finalPhase && state != 25 && state != 26 && state != 99) {
         if (link_->SelfTestDue()) {
           clock.SleepMs(kSelfTestDelayMs);
@@ -212,6 +212,13 @@ int ServiceApp::OpenLink() {
   link_->Periodic();
   events_->RaiseEvent(207);
   return 3;
+}
+
+void ServiceApp::SetLinkState(int state) {
+  context_->powerState = state;
+  // The poll thread idles in 5-second waits while the link is down: a link that is up now is
+  // polled at once, so that a failure right after the handshake is not seen seconds late.
+  if (state != 1) context_->pollWake.Set();
 }
 
 void ServiceApp::PollThread() {

@@ -108,6 +108,8 @@ class ServiceApp {
   // The settings readers in their order; false at the first that fails, with *cause saying
   // why for an administrator.
   bool LoadSettings(std::string* cause);
+  // powerState after an OpenLink.
+  void SetLinkState(int state);
   // Tells an administrator (event log, console) why the UPS is not supervised; only the first
   // cause of a start is told.
   void TellWhyNoSupervision(const std::string& cause);
