@@ -18,6 +18,7 @@
 #include "platform/service_control.h"
 #include "platform/sockets.h"
 #include "support/fake_clock.h"
+#include "support/fake_process.h"
 
 namespace vstest {
 
@@ -114,8 +115,10 @@ struct FakePlatform {
   FakeServiceControl serviceControl;
   FakeSocketLayer sockets;
   FakeProcessEnvironment environment;
+  FakeProcessLauncher processes;
   platform::Platform Get() {
-    return platform::Platform{clock, registry, eventLog, serviceControl, sockets, environment};
+    return platform::Platform{clock,   registry,    eventLog, serviceControl,
+                              sockets, environment, processes};
   }
 };
 
