@@ -10,20 +10,6 @@ void PlaceholderEventDispatch::RaiseEvent(int event) {
   srvLog_.Format("イベント発生：メッセージNo[%d]", event);
 }
 
-void PlaceholderPrograms::RunSlotProgram(int slot) {
-  srvLog_.Format("外部exe：スロット[%d]のプログラム起動は未実装です", slot);
-}
-
-bool PlaceholderPrograms::StartProgram(const std::string& commandLine, const std::string&,
-                                       bool) {
-  srvLog_.Format("外部exe：%s（プログラム起動は未実装です）", commandLine.c_str());
-  return false;
-}
-
-void PlaceholderPrograms::RunTogether(const std::vector<std::string>& commandLines) {
-  for (const std::string& commandLine : commandLines) StartProgram(commandLine, "", false);
-}
-
 void PlaceholderMessenger::QueueSessionMessage(const std::string& text) {
   if (context_.MessengerService <= 0) return;
   srvLog_.Format("Messenger：実行せず（未実装）　メッセージ＝%s", text.c_str());

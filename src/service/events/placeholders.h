@@ -3,11 +3,9 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "service/events/event_dispatch.h"
 #include "service/events/logged_on_users.h"
-#include "service/events/programs.h"
 #include "service/events/session_messenger.h"
 #include "service/events/shutdown_timer.h"
 
@@ -22,23 +20,6 @@ class PlaceholderEventDispatch : public EventDispatch {
   explicit PlaceholderEventDispatch(SrvLog& srvLog) : srvLog_(srvLog) {}
   bool LoadEventTable() override { return true; }
   void RaiseEvent(int event) override;
-
- private:
-  SrvLog& srvLog_;
-};
-
-// Placeholder until the program starter lands: no tables, and no program is ever started.
-class PlaceholderPrograms : public ProgramStarter {
- public:
-  explicit PlaceholderPrograms(SrvLog& srvLog) : srvLog_(srvLog) {}
-  bool LoadMailTrapTables() override { return true; }
-  bool LoadSlotPrograms() override { return true; }
-  void RunSlotProgram(int slot) override;
-  bool StartProgram(const std::string& commandLine, const std::string& host, bool wait) override;
-  std::string SlotCommand(const std::string&, int) override { return std::string(); }
-  std::vector<std::string> TrapCommandLines(const std::string&) override { return {}; }
-  void SendTraps(const std::string&) override {}
-  void RunTogether(const std::vector<std::string>& commandLines) override;
 
  private:
   SrvLog& srvLog_;

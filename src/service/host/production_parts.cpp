@@ -4,6 +4,7 @@
 
 #include "platform/os_version.h"
 #include "platform/serial.h"
+#include "service/events/program_starter.h"
 #include "service/events/placeholders.h"
 #include "service/host/placeholders.h"
 #include "service/host/service_app.h"
@@ -24,7 +25,7 @@ ServiceParts ProductionParts(ServiceApp& app) {
   parts.udpServer = std::make_unique<PlaceholderUdpServer>(srvLog);
   parts.messenger = std::make_unique<PlaceholderMessenger>(context, srvLog);
   parts.events = std::make_unique<PlaceholderEventDispatch>(srvLog);
-  parts.programs = std::make_unique<PlaceholderPrograms>(srvLog);
+  parts.programs = std::make_unique<Programs>(context, srvLog, app.platform());
   parts.notices = std::make_unique<PlaceholderNotices>(srvLog);
   parts.schedule = std::make_unique<PlaceholderSchedule>(context, srvLog);
   parts.upsLog = std::make_unique<PlaceholderUpsLog>(srvLog);
