@@ -4,7 +4,8 @@ namespace platform {
 
 Platform SystemPlatform() {
   return Platform{SystemClock(),          SystemRegistry(),    SystemEventLog(),
-                  SystemServiceControl(), SystemSocketLayer(), SystemProcessEnvironment()};
+                  SystemServiceControl(), SystemSocketLayer(), SystemProcessEnvironment(),
+                  SystemProcessLauncher()};
 }
 
 }  // namespace platform

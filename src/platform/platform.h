@@ -4,6 +4,7 @@
 
 #include "platform/clock.h"
 #include "platform/event_log.h"
+#include "platform/process.h"
 #include "platform/process_env.h"
 #include "platform/registry.h"
 #include "platform/service_control.h"
@@ -18,6 +19,7 @@ struct Platform {
   ServiceControl& serviceControl;
   SocketLayer& sockets;
   ProcessEnvironment& environment;
+  ProcessLauncher& processes;
 };
 
 // The real backends of this system.

@@ -306,6 +306,45 @@ TEST_F(WardendE2e, HandWrittenStandInIsUnderstood) {
   StopCleanly(wardend);
 }
 
+// Slot program 6 runs at start-up as upstab.ini writes it: a real program gets its arguments by
+// the Windows rules; a missing one is logged and the start-up goes on to the companion program.
+TEST_F(WardendE2e, SlotProgramsRunAndAMissingOneIsLoggedAndPassedOver) {
+  // No UPS: the link gives up at once and the start-up goes on to the programs.
+  ASSERT_TRUE(platform::ProfileWriteString("upstab", "ttyname", scratch.File("no-such-tty"),
+                                           install.File("upstab.ini")));
+  const std::string record = scratch.File("slot6");
+  const struct {
+    std::string slot6;
+    std::string expected;
+  } runs[] = {
+      {std::string("\"") + VS_PROCESS_CHILD + "\" record \"" + record + "\" \"停電 表\" -x",
+       ""},
+      {install.File("missing.bat") + " -x", "外部exe：" + install.File("missing.bat") +
+                                                " -x Error[2])\n"},
+  };
+  for (const auto& run : runs) {
+    ASSERT_TRUE(platform::ProfileWriteString("upstab", "upsrc6", run.slot6,
+                                             install.File("upstab.ini")));
+    std::remove(SrvLog().c_str());
+    Wardend wardend({"--foreground"}, Registry(), scratch.path());
+    ASSERT_TRUE(wardend.Started());
+    const std::string companion = "外部exe：" + install.File("wardagent.exe") + " Error[2])";
+    ASSERT_TRUE(WaitForText(SrvLog(), companion, 10000)) << ReadFile(SrvLog());
+    const std::string log = ReadFile(SrvLog());
+    if (run.expected.empty()) {
+      EXPECT_EQ(std::string(VS_PROCESS_CHILD) + std::string(1, '\0') + "record" +
+                    std::string(1, '\0') + record + std::string(1, '\0') + "停電 表" +
+                    std::string(1, '\0') + "-x" + std::string(1, '\0'),
+                ReadFile(record));
+    } else {
+      const std::size_t missing = log.find(run.expected);
+      ASSERT_NE(std::string::npos, missing) << log;
+      EXPECT_LT(missing, log.find(companion));
+    }
+    StopCleanly(wardend);
+  }
+}
+
 }  // namespace
 
 // --- wardend against the simulated UPS on a pseudo-terminal ------------------------------

@@ -19,6 +19,7 @@
 #include "platform/service_control.h"
 #include "platform/sockets.h"
 #include "support/fake_clock.h"
+#include "support/fake_process.h"
 
 namespace vstest {
 
@@ -153,8 +154,10 @@ struct FakePlatform {
   FakeServiceControl serviceControl;
   FakeSocketLayer sockets;
   FakeProcessEnvironment environment;
+  FakeProcessLauncher processes;
   platform::Platform Get() {
-    return platform::Platform{clock, registry, eventLog, serviceControl, sockets, environment};
+    return platform::Platform{clock,   registry,    eventLog, serviceControl,
+                              sockets, environment, processes};
   }
 };
 

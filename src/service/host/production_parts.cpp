@@ -5,6 +5,7 @@
 #include "platform/os_version.h"
 #include "platform/serial.h"
 #include "service/events/event_dispatcher.h"
+#include "service/events/program_starter.h"
 #include "service/events/placeholders.h"
 #include "service/events/ring_messenger.h"
 #include "service/host/power_state_machine.h"
@@ -28,7 +29,7 @@ ServiceParts ProductionParts(ServiceApp& app) {
   parts.timer = std::make_unique<PlaceholderShutdownTimer>(srvLog);
   parts.udpServer = std::make_unique<PlaceholderUdpServer>(srvLog);
   parts.messenger = std::make_unique<RingMessenger>(context, eventLog, srvLog);
-  parts.programs = std::make_unique<PlaceholderPrograms>(srvLog);
+  parts.programs = std::make_unique<Programs>(context, srvLog, app.platform());
   parts.notices = std::make_unique<UdpNoticeService>(sockets, clock, context, srvLog);
   // The dispatch uses the messenger and the program starter above; the app owns all three.
   parts.events = std::make_unique<EventDispatcher>(context, srvLog, clock, eventLog, sockets,

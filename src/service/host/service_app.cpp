@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "common/bounded_format.h"
-#include "platform/files.h"
 #include "service/config/common_settings.h"
+#include "service/events/command_line.h"
 #include "service/host/admin_notice.h"
 #include "service/host/install_paths.h"
 #include "service/host/os_detect.h"
@@ -164,7 +164,8 @@ void ServiceApp::SupervisionThread() {
   context.alarmActive = 0;
   timer_->StartTimerThread(&context, link_.get());
   programs_->RunSlotProgram(kCompanionSlot);
-  context.companionPath = platform::JoinPath(context.installDir, "wardagent.exe");
+  // Quoted when the directory holds a blank, or Windows would start "C:\Program.exe".
+  context.companionPath = InstallCommandLine(context.installDir, "wardagent.exe");
   if (!context.companionPath.empty()) programs_->StartProgram(context.companionPath, "", false);
 
   int period = context.pollPeriod;

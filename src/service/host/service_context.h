@@ -87,6 +87,10 @@ class ServiceContext {
   std::string History() const;
   void SetHistory(const std::string& value);
 
+  // --- Programs ---------------------------------------------------------------------------
+  // Seconds before a scheduled stop at which slot program 7 runs (read with the slots, >= 0).
+  std::atomic<int> forpreprocess{0};
+
   // --- Schedule times -------------------------------------------------------------------
   std::atomic<std::int32_t> schedStart{kNoTime};
   std::atomic<std::int32_t> schedStop{kNoTime};

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "common/command_args.h"
 #include "platform/files.h"
 
 namespace {
@@ -39,6 +43,28 @@ TEST(InstallCommandLine, QuotesTheProgramWhenTheDirectoryHoldsABlank) {
             InstallCommandLine("/opt/Volt Sentry", "\"my trap.exe\" 10.0.0.1"));
   EXPECT_EQ("\"" + platform::JoinPath("/opt/Volt Sentry", "run.bat") + "\"",
             InstallCommandLine("/opt/Volt Sentry", "run.bat"));
+}
+
+}  // namespace
+
+namespace {
+
+// What the quoting builds, the reading gives back: the child program sees the text unchanged.
+TEST(QuoteArgument, SplitsBackToTheText) {
+  const char* texts[] = {"", " ", "power failed", "say \"hi\"", "C:\\dir\\", "a\\\\\"b", "\\\\",
+                         "停電表", "ソ\"能", "表\\", "\t", "100%"};
+  for (const char* text : texts) {
+    const std::vector<std::string> expected{"prog", text};
+    EXPECT_EQ(expected, common::SplitCommandLine("prog " + wardend::QuoteArgument(text))) << text;
+  }
+}
+
+TEST(InstallCommandLine, KeepsTheProgramWholeWhenRead) {
+  const std::string dir = "/opt/Volt Sentry 表";
+  const std::vector<std::string> expected{platform::JoinPath(dir, "upstrap.exe"), "10.0.0.1",
+                                          "public"};
+  EXPECT_EQ(expected, common::SplitCommandLine(
+                          wardend::InstallCommandLine(dir, "upstrap.exe 10.0.0.1 public")));
 }
 
 }  // namespace

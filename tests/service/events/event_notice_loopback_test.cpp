@@ -10,7 +10,7 @@
 #include "platform/sockets.h"
 #include "protocol/notice_datagram.h"
 #include "service/events/event_dispatcher.h"
-#include "service/events/placeholders.h"
+#include "service/events/programs.h"
 #include "service/events/ring_messenger.h"
 #include "service/host/service_context.h"
 #include "service/host/srv_log.h"
@@ -41,6 +41,19 @@ class LoopbackHost : public platform::SocketLayer {
   platform::SocketLayer& system_ = platform::SystemSocketLayer();
 };
 
+// The rule of this test runs no program.
+class NoPrograms : public wardend::ProgramStarter {
+ public:
+  bool LoadMailTrapTables() override { return true; }
+  bool LoadSlotPrograms() override { return true; }
+  void RunSlotProgram(int) override {}
+  bool StartProgram(const std::string&, const std::string&, bool) override { return false; }
+  std::string SlotCommand(const std::string&, int) override { return std::string(); }
+  std::vector<std::string> TrapCommandLines(const std::string&) override { return {}; }
+  void SendTraps(const std::string&) override {}
+  void RunTogether(const std::vector<std::string>&) override {}
+};
+
 TEST(EventNoticeLoopback, MonitorOnTheOwnHostReceivesTheEvent) {
   LoopbackHost sockets;
   ASSERT_EQ(0, sockets.Startup());
@@ -63,7 +76,7 @@ TEST(EventNoticeLoopback, MonitorOnTheOwnHostReceivesTheEvent) {
   context.xupsport = port;
   wardend::SrvLog srvLog(clock);
   wardend::RingMessenger messenger(context, eventLog, srvLog);
-  wardend::PlaceholderPrograms programs(srvLog);
+  NoPrograms programs;
   wardend::EventDispatcher dispatcher(context, srvLog, clock, eventLog, sockets, messenger,
                                       programs);
   ASSERT_TRUE(dispatcher.LoadEventTable());

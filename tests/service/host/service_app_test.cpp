@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -124,6 +125,19 @@ TEST_F(ServiceAppTest, StartUpRunsEveryStepInOrder) {
   // All is well: nothing for the administrator.
   EXPECT_TRUE(fake.eventLog.Entries().empty());
   EXPECT_TRUE(fake.serviceControl.ConsoleLines().empty());
+}
+
+TEST_F(ServiceAppTest, TheCompanionProgramIsQuotedInAFolderWithABlank) {
+  // Unquoted, Windows would look for "C:\\Program.exe" first.
+  const std::string folder = dir.File("Volt Sentry");
+  std::filesystem::create_directory(folder);
+  for (const char* name : {"upstab.ini", "msg.ini", "upsrc.ini", "sched.ini"}) {
+    std::filesystem::copy_file(dir.File(name), platform::JoinPath(folder, name));
+  }
+  fake.registry.SetValue(wardend::kProductKey, "PathName", folder);
+  const std::string companion = "\"" + platform::JoinPath(folder, "wardagent.exe") + "\"";
+  StartAndSettle("StartProgram " + companion + "||nowait");
+  EXPECT_EQ(companion, app->context().companionPath);
 }
 
 TEST_F(ServiceAppTest, StopSequenceOrderAndSecondRun) {
