@@ -3,8 +3,9 @@
 namespace platform {
 
 Platform SystemPlatform() {
-  return Platform{SystemClock(),          SystemRegistry(),    SystemEventLog(),
-                  SystemServiceControl(), SystemSocketLayer(), SystemProcessEnvironment()};
+  return Platform{SystemClock(),          SystemRegistry(),         SystemEventLog(),
+                  SystemServiceControl(), SystemSocketLayer(),      SystemProcessEnvironment(),
+                  SystemShutdownBackend(), SystemUserSessions()};
 }
 
 }  // namespace platform

@@ -8,6 +8,8 @@
 #include "platform/registry.h"
 #include "platform/service_control.h"
 #include "platform/sockets.h"
+#include "platform/system_shutdown.h"
+#include "platform/user_sessions.h"
 
 namespace platform {
 
@@ -18,6 +20,8 @@ struct Platform {
   ServiceControl& serviceControl;
   SocketLayer& sockets;
   ProcessEnvironment& environment;
+  SystemShutdown& shutdown;
+  UserSessions& userSessions;
 };
 
 // The real backends of this system.

@@ -34,9 +34,4 @@ bool PlaceholderMessenger::StartMessenger(ServiceContext*) {
   return false;
 }
 
-bool PlaceholderShutdownTimer::StartTimerThread(ServiceContext*, Link*) {
-  srvLog_.Write("シャットダウン：タイマスレッドは未実装のため開始しません");
-  return false;
-}
-
 }  // namespace wardend

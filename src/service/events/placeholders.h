@@ -6,10 +6,8 @@
 #include <vector>
 
 #include "service/events/event_dispatch.h"
-#include "service/events/logged_on_users.h"
 #include "service/events/programs.h"
 #include "service/events/session_messenger.h"
-#include "service/events/shutdown_timer.h"
 
 namespace wardend {
 
@@ -56,25 +54,6 @@ class PlaceholderMessenger : public SessionMessenger {
  private:
   ServiceContext& context_;
   SrvLog& srvLog_;
-};
-
-// Placeholder until the shutdown timer lands: no thread, so no schedule step and no shutdown.
-class PlaceholderShutdownTimer : public ShutdownTimerThread {
- public:
-  explicit PlaceholderShutdownTimer(SrvLog& srvLog) : srvLog_(srvLog) {}
-  bool StartTimerThread(ServiceContext* context, Link* link) override;
-  void StopTimerThread() override {}
-  void SetTimerPeriod(int) override {}
-
- private:
-  SrvLog& srvLog_;
-};
-
-// Placeholder until the user checks land: nobody is ever found, so no stop waits for anyone.
-class PlaceholderLoggedOnUsers : public LoggedOnUsers {
- public:
-  bool LocalUserLoggedOn() override { return false; }
-  bool RemoteFilesOpen() override { return false; }
 };
 
 }  // namespace wardend

@@ -4,9 +4,12 @@
 
 #include "platform/os_version.h"
 #include "platform/serial.h"
+#include "service/events/logged_on_users_check.h"
 #include "service/events/placeholders.h"
+#include "service/events/shutdown_timer_thread.h"
 #include "service/host/placeholders.h"
 #include "service/host/service_app.h"
+#include "service/logging/placeholder_log_cleaning.h"
 #include "service/logging/placeholders.h"
 #include "service/schedule/placeholders.h"
 #include "service/udp/placeholders.h"
@@ -17,10 +20,10 @@ namespace wardend {
 ServiceParts ProductionParts(ServiceApp& app) {
   ServiceContext& context = app.context();
   SrvLog& srvLog = app.srvLog();
-  platform::Clock& clock = app.platform().clock;
+  const platform::Platform& system = app.platform();
+  platform::Clock& clock = system.clock;
 
   ServiceParts parts;
-  parts.timer = std::make_unique<PlaceholderShutdownTimer>(srvLog);
   parts.udpServer = std::make_unique<PlaceholderUdpServer>(srvLog);
   parts.messenger = std::make_unique<PlaceholderMessenger>(context, srvLog);
   parts.events = std::make_unique<PlaceholderEventDispatch>(srvLog);
@@ -29,7 +32,11 @@ ServiceParts ProductionParts(ServiceApp& app) {
   parts.schedule = std::make_unique<PlaceholderSchedule>(context, srvLog);
   parts.upsLog = std::make_unique<PlaceholderUpsLog>(srvLog);
   parts.powerStateMachine = std::make_unique<PlaceholderPowerState>(srvLog);
-  parts.users = std::make_unique<PlaceholderLoggedOnUsers>();
+  parts.users = std::make_unique<LoggedOnUserCheck>(system.userSessions, srvLog);
+  parts.timer = std::make_unique<ShutdownTimer>(
+      ShutdownTimerParts{context, *parts.events, *parts.programs, *parts.schedule, *parts.users,
+                         system.shutdown, srvLog, clock, system.eventLog},
+      std::make_unique<PlaceholderLogCleaning>(srvLog));
   parts.makeLink = [&app, &clock, &srvLog] {
     return std::make_unique<UpsLink>(platform::SystemSerialFactory(), clock, srvLog, app.events());
   };

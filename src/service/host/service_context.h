@@ -78,6 +78,7 @@ class ServiceContext {
   std::atomic<int> enableputoff{0};
   std::atomic<int> putofftime{60};
   std::atomic<int> putoffPlus{0};  // putofftime was written with a leading "+"
+  std::atomic<int> forpreprocess{0};  // seconds of the pre-warning before a stop (slot 7)
   std::string History() const;
   void SetHistory(const std::string& value);
 
@@ -85,6 +86,7 @@ class ServiceContext {
   std::atomic<std::int32_t> schedStart{kNoTime};
   std::atomic<std::int32_t> schedStop{kNoTime};
   std::atomic<std::int32_t> schedNextStart{kNoTime};
+  std::atomic<int> preWarned{0};  // the pre-warning program ran for the current stop time
 
   // --- UPS status -------------------------------------------------------------------------
   std::atomic<int> selfTestResult{999};
