@@ -19,6 +19,9 @@ class ShutdownTimerThread {
   // True once a thread that would not stop was detached: it may still use the service's
   // objects, so their owner must not destroy them.
   virtual bool Detached() const { return false; }
+  // True when no timer thread runs any more: none was started, or its body has returned (a
+  // detached one included); after that it touches nothing of the service.
+  virtual bool Ended() const { return true; }
 };
 
 }  // namespace wardend

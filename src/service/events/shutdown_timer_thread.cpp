@@ -37,17 +37,23 @@ ShutdownTimer::~ShutdownTimer() { StopTimerThread(); }
 
 bool ShutdownTimer::StartTimerThread(ServiceContext* context, Link* link) {
   if (thread_.Exists()) return true;
+  // A detached thread may still run this timer's passes; a second one would race it.
+  if (detached_) return false;
   if (context != nullptr) context_ = context;
   link_ = link;
   stop_.Reset();
   finished_.Reset();
+  started_ = true;
   int error = 0;
   if (!thread_.Start([this] { ThreadBody(); }, &error)) {
+    finished_.Set();
     srvLog_.WriteError("シャットダウン：CreateThread(Error[", error, "])");
     return false;
   }
   return true;
 }
+
+bool ShutdownTimer::Ended() const { return !started_ || IsSet(finished_); }
 
 void ShutdownTimer::StopTimerThread() {
   if (!thread_.Exists()) return;

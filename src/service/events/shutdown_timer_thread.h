@@ -60,6 +60,7 @@ class ShutdownTimer : public ShutdownTimerThread {
   void StopTimerThread() override;
   void SetTimerPeriod(int seconds) override;
   bool Detached() const override { return detached_; }
+  bool Ended() const override;
 
   // The start of a run: one cleaning, and the clocks of the cleaning and the state line.
   void BeginRun();
@@ -99,6 +100,7 @@ class ShutdownTimer : public ShutdownTimerThread {
   platform::Event stop_{platform::EventReset::Auto};
   // Set by the thread as the last thing it does, so that stopping it waits through the clock.
   platform::Event finished_{platform::EventReset::Manual};
+  std::atomic<bool> started_{false};
   std::atomic<bool> detached_{false};
   std::atomic<int> timerWait_{kInitialWaitSeconds};
 
