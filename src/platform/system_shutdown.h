@@ -12,7 +12,7 @@
 namespace platform {
 
 // The step at which enabling or disabling the shutdown privilege stopped.
-enum class PrivilegeStep { Done, OpenProcessToken, LookupPrivilegeValue, AdjustTokenPrivileges };
+enum class PrivilegeStep { Done, OpenToken, LookupPrivilege, AdjustPrivileges };
 
 struct PrivilegeResult {
   PrivilegeStep failedAt = PrivilegeStep::Done;
@@ -50,10 +50,10 @@ class SystemShutdown {
   virtual PrivilegeResult DisableShutdownPrivilege() = 0;
   // InitiateSystemShutdownEx for this machine: no message, time-out 0, applications forced
   // closed, no restart. Linux: the orderly shutdown, a power-off (word "shutdown").
-  virtual ShutdownCallResult InitiateShutdown(std::uint32_t reason) = 0;
+  virtual ShutdownCallResult RequestShutdown(std::uint32_t reason) = 0;
   // ExitWindowsEx. Linux: with kExitPowerOff a power-off (word "poweroff"), otherwise a halt
   // (word "halt"). Blocks at most for the bounded wait of the command on Linux.
-  virtual ShutdownCallResult ExitWindows(std::uint32_t flags, std::uint32_t reason) = 0;
+  virtual ShutdownCallResult RequestExit(std::uint32_t flags, std::uint32_t reason) = 0;
 };
 
 // The real backend of this system.

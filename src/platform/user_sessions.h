@@ -14,7 +14,7 @@ namespace platform {
 
 // What the system tells of the account that owns one top-level window.
 struct WindowOwner {
-  enum class Step { Done, OpenProcess, OpenProcessToken, GetTokenInformation, LookupAccountSid };
+  enum class Step { Done, OpenProcess, OpenToken, ReadTokenUser, LookupAccount };
   Step failedAt = Step::Done;   // the step that could not be done; the rest is then unknown
   int error = 0;                // the system's error number of that step
   int subAuthorityCount = 0;    // of the account's SID

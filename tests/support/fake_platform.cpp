@@ -165,16 +165,16 @@ platform::ShutdownCallResult FakeSystemShutdown::Answer(const std::string& call,
   return result;
 }
 
-platform::ShutdownCallResult FakeSystemShutdown::InitiateShutdown(std::uint32_t reason) {
+platform::ShutdownCallResult FakeSystemShutdown::RequestShutdown(std::uint32_t reason) {
   char call[64];
-  std::snprintf(call, sizeof call, "InitiateShutdown 0x%08X", static_cast<unsigned>(reason));
+  std::snprintf(call, sizeof call, "RequestShutdown 0x%08X", static_cast<unsigned>(reason));
   return Answer(call, initiateAccepted);
 }
 
-platform::ShutdownCallResult FakeSystemShutdown::ExitWindows(std::uint32_t flags,
+platform::ShutdownCallResult FakeSystemShutdown::RequestExit(std::uint32_t flags,
                                                              std::uint32_t reason) {
   char call[64];
-  std::snprintf(call, sizeof call, "ExitWindows %u 0x%08X", static_cast<unsigned>(flags),
+  std::snprintf(call, sizeof call, "RequestExit %u 0x%08X", static_cast<unsigned>(flags),
                 static_cast<unsigned>(reason));
   return Answer(call, exitAccepted);
 }

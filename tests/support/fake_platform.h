@@ -114,9 +114,9 @@ class FakeSystemShutdown : public platform::SystemShutdown {
  public:
   platform::PrivilegeResult EnableShutdownPrivilege() override;
   platform::PrivilegeResult DisableShutdownPrivilege() override;
-  // Recorded as "InitiateShutdown <reason in hex>" and "ExitWindows <flags> <reason in hex>".
-  platform::ShutdownCallResult InitiateShutdown(std::uint32_t reason) override;
-  platform::ShutdownCallResult ExitWindows(std::uint32_t flags, std::uint32_t reason) override;
+  // Recorded as "RequestShutdown <reason in hex>" and "RequestExit <flags> <reason in hex>".
+  platform::ShutdownCallResult RequestShutdown(std::uint32_t reason) override;
+  platform::ShutdownCallResult RequestExit(std::uint32_t flags, std::uint32_t reason) override;
   std::vector<std::string> Calls();
   int Count(const std::string& call);
 

@@ -28,8 +28,8 @@ class CommandShutdown : public SystemShutdown {
 
   PrivilegeResult EnableShutdownPrivilege() override { return PrivilegeResult{}; }
   PrivilegeResult DisableShutdownPrivilege() override { return PrivilegeResult{}; }
-  ShutdownCallResult InitiateShutdown(std::uint32_t) override { return Run("shutdown"); }
-  ShutdownCallResult ExitWindows(std::uint32_t flags, std::uint32_t) override {
+  ShutdownCallResult RequestShutdown(std::uint32_t) override { return Run("shutdown"); }
+  ShutdownCallResult RequestExit(std::uint32_t flags, std::uint32_t) override {
     return Run((flags & kExitPowerOff) != 0 ? "poweroff" : "halt");
   }
 

@@ -13,11 +13,11 @@ class Win32SystemShutdown : public SystemShutdown {
   PrivilegeResult EnableShutdownPrivilege() override {
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
-      return Failed(PrivilegeStep::OpenProcessToken);
+      return Failed(PrivilegeStep::OpenToken);
     }
     token_.Reset(token);
     if (!LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privilege_)) {
-      return Failed(PrivilegeStep::LookupPrivilegeValue);
+      return Failed(PrivilegeStep::LookupPrivilege);
     }
     return Adjust(SE_PRIVILEGE_ENABLED);
   }
@@ -25,7 +25,7 @@ class Win32SystemShutdown : public SystemShutdown {
   PrivilegeResult DisableShutdownPrivilege() override {
     if (!token_.Valid()) {
       PrivilegeResult result;
-      result.failedAt = PrivilegeStep::OpenProcessToken;
+      result.failedAt = PrivilegeStep::OpenToken;
       result.error = ERROR_INVALID_HANDLE;
       return result;
     }
@@ -34,11 +34,11 @@ class Win32SystemShutdown : public SystemShutdown {
     return result;
   }
 
-  ShutdownCallResult InitiateShutdown(std::uint32_t reason) override {
+  ShutdownCallResult RequestShutdown(std::uint32_t reason) override {
     return Result(InitiateSystemShutdownExA(nullptr, nullptr, 0, TRUE, FALSE, reason));
   }
 
-  ShutdownCallResult ExitWindows(std::uint32_t flags, std::uint32_t reason) override {
+  ShutdownCallResult RequestExit(std::uint32_t flags, std::uint32_t reason) override {
     return Result(ExitWindowsEx(flags, reason));
   }
 
@@ -69,7 +69,7 @@ class Win32SystemShutdown : public SystemShutdown {
     PrivilegeResult result;
     const DWORD error = GetLastError();
     if (error != ERROR_SUCCESS) {
-      result.failedAt = PrivilegeStep::AdjustTokenPrivileges;
+      result.failedAt = PrivilegeStep::AdjustPrivileges;
       result.error = static_cast<int>(error);
     }
     return result;

@@ -31,7 +31,7 @@ WindowOwner OwnerOf(HWND window) {
   }
   HANDLE rawToken = nullptr;
   if (!OpenProcessToken(process.Get(), kTokenAccess, &rawToken)) {
-    owner.failedAt = WindowOwner::Step::OpenProcessToken;
+    owner.failedAt = WindowOwner::Step::OpenToken;
     owner.error = static_cast<int>(GetLastError());
     return owner;
   }
@@ -39,7 +39,7 @@ WindowOwner OwnerOf(HWND window) {
   alignas(TOKEN_USER) BYTE buffer[kTokenUserBytes];
   DWORD size = 0;
   if (!GetTokenInformation(token.Get(), TokenUser, buffer, sizeof buffer, &size)) {
-    owner.failedAt = WindowOwner::Step::GetTokenInformation;
+    owner.failedAt = WindowOwner::Step::ReadTokenUser;
     owner.error = static_cast<int>(GetLastError());
     return owner;
   }
@@ -50,7 +50,7 @@ WindowOwner OwnerOf(HWND window) {
   DWORD domainChars = kAccountChars;
   SID_NAME_USE use;
   if (!LookupAccountSidA(nullptr, sid, name, &nameChars, domain, &domainChars, &use)) {
-    owner.failedAt = WindowOwner::Step::LookupAccountSid;
+    owner.failedAt = WindowOwner::Step::LookupAccount;
     owner.error = static_cast<int>(GetLastError());
     return owner;
   }

@@ -28,13 +28,13 @@ bool LoggedOnUserCheck::WindowOfPerson() {
       case Step::OpenProcess:
         srvLog_.Write("ログオンユーザ：ProcTRUE（GetWindowThreadProcessId）");
         return true;
-      case Step::OpenProcessToken:
+      case Step::OpenToken:
         srvLog_.WriteError("ログオンユーザ：OpenProcessToken(Error[", owner.error, "])");
         return true;
-      case Step::GetTokenInformation:
+      case Step::ReadTokenUser:
         srvLog_.WriteError("ログオンユーザ：GetTokenInformation(Error[", owner.error, "])");
         return true;
-      case Step::LookupAccountSid:
+      case Step::LookupAccount:
         srvLog_.WriteError("ログオンユーザ：LookupAccountSid(Error[", owner.error, "])");
         return true;
     }

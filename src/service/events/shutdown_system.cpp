@@ -21,13 +21,13 @@ bool PrivilegeDone(const platform::PrivilegeResult& result, SrvLog& srvLog) {
   switch (result.failedAt) {
     case platform::PrivilegeStep::Done:
       return true;
-    case platform::PrivilegeStep::OpenProcessToken:
+    case platform::PrivilegeStep::OpenToken:
       srvLog.WriteError("シャットダウン：OpenProcessToken(Error[", result.error, "])");
       return false;
-    case platform::PrivilegeStep::LookupPrivilegeValue:
+    case platform::PrivilegeStep::LookupPrivilege:
       srvLog.WriteError("シャットダウン：LookupPrivilegeValue(Error[", result.error, "])");
       return false;
-    case platform::PrivilegeStep::AdjustTokenPrivileges:
+    case platform::PrivilegeStep::AdjustPrivileges:
       srvLog.WriteError("シャットダウン：AdjustTokenPrivileges(Error[", result.error, "])");
       return false;
   }
@@ -58,16 +58,16 @@ bool ShutdownSystem(platform::SystemShutdown& system, SrvLog& srvLog, int mode) 
 
   bool accepted;
   if (mode == 2) {
-    accepted = Report(system.ExitWindows(kForcedShutdown, kReasonHalt), "ExitWindowsEx(SHUTDOWN)",
+    accepted = Report(system.RequestExit(kForcedShutdown, kReasonHalt), "ExitWindowsEx(SHUTDOWN)",
                       srvLog);
   } else if (mode == 3) {
-    accepted = Report(system.ExitWindows(kForcedPowerOff, kReasonPlanned),
+    accepted = Report(system.RequestExit(kForcedPowerOff, kReasonPlanned),
                       "ExitWindowsEx(POWEROFF)", srvLog);
   } else {
-    accepted = Report(system.InitiateShutdown(kReasonMaintenance), "InitiateSystemShutdownEx()",
+    accepted = Report(system.RequestShutdown(kReasonMaintenance), "InitiateSystemShutdownEx()",
                       srvLog);
     if (!accepted) {
-      accepted = Report(system.ExitWindows(kForcedShutdown, kReasonMaintenance), "ExitWindowsEx()",
+      accepted = Report(system.RequestExit(kForcedShutdown, kReasonMaintenance), "ExitWindowsEx()",
                         srvLog);
     }
   }

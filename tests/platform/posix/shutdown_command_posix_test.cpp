@@ -86,14 +86,14 @@ TEST_F(ShutdownCommandTest, TheConfiguredCommandGetsOneWordPerWay) {
   auto backend = platform::posix::MakeCommandShutdown(registry, RecorderSet(dir.File("system")));
   EXPECT_EQ(platform::PrivilegeStep::Done, backend->EnableShutdownPrivilege().failedAt);
 
-  const platform::ShutdownCallResult initiate = backend->InitiateShutdown(0x80040001);
+  const platform::ShutdownCallResult initiate = backend->RequestShutdown(0x80040001);
   EXPECT_TRUE(initiate.accepted);
   ASSERT_EQ(1u, initiate.runs.size());
   EXPECT_EQ(kRecorder + " " + Calls() + " shutdown", initiate.runs[0].commandLine);
   EXPECT_EQ(0, initiate.runs[0].exitCode);
-  EXPECT_TRUE(backend->ExitWindows(SystemShutdown::kExitShutdown | SystemShutdown::kExitForce, 1)
+  EXPECT_TRUE(backend->RequestExit(SystemShutdown::kExitShutdown | SystemShutdown::kExitForce, 1)
                   .accepted);
-  EXPECT_TRUE(backend->ExitWindows(SystemShutdown::kExitPowerOff | SystemShutdown::kExitForce,
+  EXPECT_TRUE(backend->RequestExit(SystemShutdown::kExitPowerOff | SystemShutdown::kExitForce,
                                    0x80040000)
                   .accepted);
   EXPECT_EQ(platform::PrivilegeStep::Done, backend->DisableShutdownPrivilege().failedAt);
@@ -104,14 +104,14 @@ TEST_F(ShutdownCommandTest, TheConfiguredCommandGetsOneWordPerWay) {
 TEST_F(ShutdownCommandTest, TheFallbackKeyIsReadWhenTheProductKeyIsMissing) {
   registry.SetValue(kFallbackKey, "ShutdownCommand", kRecorder + " " + Calls());
   auto backend = platform::posix::MakeCommandShutdown(registry, RecorderSet(dir.File("system")));
-  EXPECT_TRUE(backend->InitiateShutdown(0x80040001).accepted);
+  EXPECT_TRUE(backend->RequestShutdown(0x80040001).accepted);
   EXPECT_EQ("[shutdown]\n", Recorded());
 }
 
 TEST_F(ShutdownCommandTest, AConfiguredCommandThatFailsHasNoFallback) {
   registry.SetValue(kProductKey, "ShutdownCommand", kRecorder + " --fail " + Calls());
   auto backend = platform::posix::MakeCommandShutdown(registry, RecorderSet(dir.File("system")));
-  const platform::ShutdownCallResult result = backend->ExitWindows(12, 0x80040000);
+  const platform::ShutdownCallResult result = backend->RequestExit(12, 0x80040000);
   EXPECT_FALSE(result.accepted);
   ASSERT_EQ(1u, result.runs.size());
   EXPECT_EQ(1, result.runs[0].exitCode);
@@ -121,13 +121,13 @@ TEST_F(ShutdownCommandTest, AConfiguredCommandThatFailsHasNoFallback) {
 
 TEST_F(ShutdownCommandTest, WithoutAConfiguredCommandSystemctlFallsBackToShutdown) {
   auto backend = platform::posix::MakeCommandShutdown(registry, RecorderSet(Calls(), true));
-  const platform::ShutdownCallResult powerOff = backend->ExitWindows(12, 0x80040000);
+  const platform::ShutdownCallResult powerOff = backend->RequestExit(12, 0x80040000);
   EXPECT_TRUE(powerOff.accepted);
   ASSERT_EQ(2u, powerOff.runs.size());
   EXPECT_EQ(1, powerOff.runs[0].exitCode);
   EXPECT_EQ(0, powerOff.runs[1].exitCode);
-  EXPECT_TRUE(backend->ExitWindows(5, 1).accepted);
-  EXPECT_TRUE(backend->InitiateShutdown(0x80040001).accepted);
+  EXPECT_TRUE(backend->RequestExit(5, 1).accepted);
+  EXPECT_TRUE(backend->RequestShutdown(0x80040001).accepted);
   EXPECT_EQ(
       "[systemctl] [poweroff]\n[shutdown] [-P] [now]\n"
       "[systemctl] [halt]\n[shutdown] [-H] [now]\n"
@@ -137,11 +137,11 @@ TEST_F(ShutdownCommandTest, WithoutAConfiguredCommandSystemctlFallsBackToShutdow
 
 TEST_F(ShutdownCommandTest, ASystemctlThatWorksIsTheOnlyCommand) {
   auto backend = platform::posix::MakeCommandShutdown(registry, RecorderSet(Calls()));
-  EXPECT_TRUE(backend->ExitWindows(5, 1).accepted);
+  EXPECT_TRUE(backend->RequestExit(5, 1).accepted);
   EXPECT_EQ("[systemctl] [halt]\n", Recorded());
 
   auto failing = platform::posix::MakeCommandShutdown(registry, RecorderSet(Calls(), true, true));
-  const platform::ShutdownCallResult result = failing->ExitWindows(5, 1);
+  const platform::ShutdownCallResult result = failing->RequestExit(5, 1);
   EXPECT_FALSE(result.accepted);
   EXPECT_EQ(2u, result.runs.size());
 }
@@ -150,7 +150,7 @@ TEST_F(ShutdownCommandTest, TheSafetyNetRefusesTheSystemCommandsButNotTheConfigu
   ShutdownCommandSet set = RecorderSet(Calls());
   set.systemCommandsAllowed = false;
   auto backend = platform::posix::MakeCommandShutdown(registry, set);
-  const platform::ShutdownCallResult refused = backend->ExitWindows(12, 0x80040000);
+  const platform::ShutdownCallResult refused = backend->RequestExit(12, 0x80040000);
   EXPECT_FALSE(refused.accepted);
   ASSERT_EQ(2u, refused.runs.size());
   EXPECT_EQ(ECANCELED, refused.runs[0].error);
@@ -158,7 +158,7 @@ TEST_F(ShutdownCommandTest, TheSafetyNetRefusesTheSystemCommandsButNotTheConfigu
   EXPECT_EQ("<none>", Recorded()) << "nothing ran";
 
   registry.SetValue(kProductKey, "ShutdownCommand", kRecorder + " " + Calls());
-  EXPECT_TRUE(backend->ExitWindows(12, 0x80040000).accepted);
+  EXPECT_TRUE(backend->RequestExit(12, 0x80040000).accepted);
   EXPECT_EQ("[poweroff]\n", Recorded());
 }
 

@@ -60,9 +60,9 @@ class LoggedOnUserCheckTest : public ::testing::Test {
 
 TEST_F(LoggedOnUserCheckTest, TheWindowWalkSkipsWhatIsNoPersonAndStopsAtTheFirstPerson) {
   system.windows = {Failed(WindowOwner::Step::OpenProcess, 5),
-                    Failed(WindowOwner::Step::OpenProcessToken, 5),
-                    Failed(WindowOwner::Step::GetTokenInformation, 122),
-                    Failed(WindowOwner::Step::LookupAccountSid, 1332),
+                    Failed(WindowOwner::Step::OpenToken, 5),
+                    Failed(WindowOwner::Step::ReadTokenUser, 122),
+                    Failed(WindowOwner::Step::LookupAccount, 1332),
                     Account(0, 0),
                     Account(1, 18),
                     Account(2, 32),

@@ -43,49 +43,49 @@ void RefuseAll(FakeSystemShutdown& s) {
 const std::vector<ShutdownCase>& Cases() {
   static const std::vector<ShutdownCase> cases = {
       {"mode 1 initiates a shutdown for maintenance", 1, Nothing,
-       {kEnable, "InitiateShutdown 0x80040001", kDisable}, "InitiateSystemShutdownEx()　成功\n",
+       {kEnable, "RequestShutdown 0x80040001", kDisable}, "InitiateSystemShutdownEx()　成功\n",
        true},
-      {"mode 0 reads as 1", 0, Nothing, {kEnable, "InitiateShutdown 0x80040001", kDisable},
+      {"mode 0 reads as 1", 0, Nothing, {kEnable, "RequestShutdown 0x80040001", kDisable},
        "InitiateSystemShutdownEx()　成功\n", true},
       {"a negative mode reads as 1", -3, Nothing,
-       {kEnable, "InitiateShutdown 0x80040001", kDisable}, "InitiateSystemShutdownEx()　成功\n",
+       {kEnable, "RequestShutdown 0x80040001", kDisable}, "InitiateSystemShutdownEx()　成功\n",
        true},
       {"mode 1 refused falls back to a forced ExitWindowsEx", 1, RefuseInitiate,
-       {kEnable, "InitiateShutdown 0x80040001", "ExitWindows 5 0x80040001", kDisable},
+       {kEnable, "RequestShutdown 0x80040001", "RequestExit 5 0x80040001", kDisable},
        "InitiateSystemShutdownEx()　失敗\nExitWindowsEx()　成功\n", true},
       {"mode 1 refused twice fails", 1, RefuseAll,
-       {kEnable, "InitiateShutdown 0x80040001", "ExitWindows 5 0x80040001", kDisable},
+       {kEnable, "RequestShutdown 0x80040001", "RequestExit 5 0x80040001", kDisable},
        "InitiateSystemShutdownEx()　失敗\nExitWindowsEx()　失敗\n", false},
       {"mode 2 is a forced shutdown with reason 1", 2, Nothing,
-       {kEnable, "ExitWindows 5 0x00000001", kDisable}, "ExitWindowsEx(SHUTDOWN)　成功\n", true},
-      {"mode 2 refused", 2, RefuseAll, {kEnable, "ExitWindows 5 0x00000001", kDisable},
+       {kEnable, "RequestExit 5 0x00000001", kDisable}, "ExitWindowsEx(SHUTDOWN)　成功\n", true},
+      {"mode 2 refused", 2, RefuseAll, {kEnable, "RequestExit 5 0x00000001", kDisable},
        "ExitWindowsEx(SHUTDOWN)　失敗\n", false},
       {"mode 3 is a forced power-off, planned", 3, Nothing,
-       {kEnable, "ExitWindows 12 0x80040000", kDisable}, "ExitWindowsEx(POWEROFF)　成功\n", true},
-      {"mode 3 refused", 3, RefuseAll, {kEnable, "ExitWindows 12 0x80040000", kDisable},
+       {kEnable, "RequestExit 12 0x80040000", kDisable}, "ExitWindowsEx(POWEROFF)　成功\n", true},
+      {"mode 3 refused", 3, RefuseAll, {kEnable, "RequestExit 12 0x80040000", kDisable},
        "ExitWindowsEx(POWEROFF)　失敗\n", false},
       {"no token: nothing is shut down", 1,
        [](FakeSystemShutdown& s) {
-         s.enableFailsAt = static_cast<int>(platform::PrivilegeStep::OpenProcessToken);
+         s.enableFailsAt = static_cast<int>(platform::PrivilegeStep::OpenToken);
          s.privilegeError = 5;
        },
        {kEnable}, "シャットダウン：OpenProcessToken(Error[5])\n", false},
       {"no privilege: nothing is shut down", 3,
        [](FakeSystemShutdown& s) {
-         s.enableFailsAt = static_cast<int>(platform::PrivilegeStep::AdjustTokenPrivileges);
+         s.enableFailsAt = static_cast<int>(platform::PrivilegeStep::AdjustPrivileges);
        },
        {kEnable}, "シャットダウン：AdjustTokenPrivileges(Error[1300])\n", false},
       {"no such privilege: nothing is shut down", 1,
        [](FakeSystemShutdown& s) {
-         s.enableFailsAt = static_cast<int>(platform::PrivilegeStep::LookupPrivilegeValue);
+         s.enableFailsAt = static_cast<int>(platform::PrivilegeStep::LookupPrivilege);
          s.privilegeError = 1313;
        },
        {kEnable}, "シャットダウン：LookupPrivilegeValue(Error[1313])\n", false},
       {"a privilege that will not go off again is only logged", 2,
        [](FakeSystemShutdown& s) {
-         s.disableFailsAt = static_cast<int>(platform::PrivilegeStep::AdjustTokenPrivileges);
+         s.disableFailsAt = static_cast<int>(platform::PrivilegeStep::AdjustPrivileges);
        },
-       {kEnable, "ExitWindows 5 0x00000001", kDisable},
+       {kEnable, "RequestExit 5 0x00000001", kDisable},
        "ExitWindowsEx(SHUTDOWN)　成功\nシャットダウン：AdjustTokenPrivileges(Error[1300])\n", true},
       {"the commands a Linux backend ran are named before the outcome", 1,
        [](FakeSystemShutdown& s) {
@@ -96,7 +96,7 @@ const std::vector<ShutdownCase>& Cases() {
          s.initiateAccepted = false;
          s.exitAccepted = false;
        },
-       {kEnable, "InitiateShutdown 0x80040001", "ExitWindows 5 0x80040001", kDisable},
+       {kEnable, "RequestShutdown 0x80040001", "RequestExit 5 0x80040001", kDisable},
        "シャットダウン：コマンド[systemctl poweroff] 終了コード[1]\n"
        "シャットダウン：コマンド[shutdown -P now](Error[2])\n"
        "シャットダウン：コマンド[/opt/site/off shutdown]が終わらないため終了させました\n"

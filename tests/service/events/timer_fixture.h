@@ -111,11 +111,11 @@ class LoggedShutdown : public platform::SystemShutdown {
   platform::PrivilegeResult DisableShutdownPrivilege() override {
     return fake_.DisableShutdownPrivilege();
   }
-  platform::ShutdownCallResult InitiateShutdown(std::uint32_t reason) override {
-    return fake_.InitiateShutdown(reason);
+  platform::ShutdownCallResult RequestShutdown(std::uint32_t reason) override {
+    return fake_.RequestShutdown(reason);
   }
-  platform::ShutdownCallResult ExitWindows(std::uint32_t flags, std::uint32_t reason) override {
-    return fake_.ExitWindows(flags, reason);
+  platform::ShutdownCallResult RequestExit(std::uint32_t flags, std::uint32_t reason) override {
+    return fake_.RequestExit(flags, reason);
   }
 
  private:
