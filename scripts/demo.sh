@@ -12,6 +12,7 @@ foreground against a private copy of examples/install, and shows as they happen:
   [srvlog]   the service's diagnostic log (CP932 on disk, shown in UTF-8)
   [ups rx]   what the simulated UPS receives
   [wardend]  what the service tells an administrator on stderr
+  [shutdown] a shutdown the service asks for (only recorded, never done)
   [upssim]   the simulator's answer to a line you type
 
 Type a line to change what the UPS reports: power off, power on, battery, online, code13,
@@ -42,7 +43,7 @@ esac
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset native >/dev/null
-cmake --build --preset native -j "$(nproc)" --target wardend upssim >/dev/null
+cmake --build --preset native -j "$(nproc)" --target wardend upssim shutdown_recorder >/dev/null
 
 # The service keeps Japan time unless TZ says otherwise; the simulator stamps its journal in
 # local time. One TZ for both shows one clock.
@@ -79,13 +80,16 @@ for _ in $(seq 50); do [ -s "$work/pty" ] && break; sleep 0.1; done
 pty=$(head -n1 "$work/pty")
 # upstab.ini is CP932 with CRLF line ends; the port line is plain ASCII.
 sed -i "s|^ttyname=.*\r\$|ttyname=$pty\r|" "$install/upstab.ini"
-printf '[Software\\Quillon\\VoltSentry\\CurrentVersion]\r\nPathName=%s\r\n' "$install" \
-  > "$work/registry.ini"
+# The machine is never shut down: the service's shutdown command is a recorder, and the
+# system's own commands are refused in case a registry lacks it.
+printf '[Software\\Quillon\\VoltSentry\\CurrentVersion]\r\nPathName=%s\r\nShutdownCommand=%s %s\r\n' \
+  "$install" "$PWD/build/native/tests/shutdown_recorder" "$work/shutdown.calls" > "$work/registry.ini"
 
 : > "$install/srvlog.log"
 : > "$work/journal"
 echo "simulated UPS on $pty; installation directory $install; clock TZ=$TZ"
-VOLTSENTRY_REGISTRY="$work/registry.ini" build/native/src/wardend --foreground \
+VOLTSENTRY_REGISTRY="$work/registry.ini" VOLTSENTRY_NO_SYSTEM_SHUTDOWN=1 \
+  build/native/src/wardend --foreground \
   2> >(sed -u 's/^/[wardend] /' >&2) &
 wardend=$!
 
@@ -99,6 +103,9 @@ wardend=$!
   done
 ) &
 tail --pid="$upssim" -n +1 -F "$work/journal" 2>/dev/null | sed -u 's/^/[ups rx] /' &
+: > "$work/shutdown.calls"
+tail --pid="$wardend" -n +1 -F "$work/shutdown.calls" 2>/dev/null |
+  sed -u 's/^/[shutdown] the machine would be shut down now: /' &
 
 send() { printf '%s\n' "$1" | socat -t 2 - "UNIX-CONNECT:$work/control" | sed 's/^/[upssim] /'; }
 if [ "$seconds" -gt 0 ]; then

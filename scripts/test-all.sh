@@ -34,4 +34,7 @@ trap 'wineserver -k || true' EXIT
 # ones; "wineboot -i" on an existing prefix starts a second services.exe, and the two then
 # disagree about the services that a test installs.
 wine wineboot >/dev/null 2>&1 || true
+# Windows without a display: the null graphics driver still makes windows, so that the walk of
+# the top-level windows (the logged-on-user check) is tested on a machine without X.
+wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 || true
 run_preset mingw

@@ -3,9 +3,9 @@
 namespace platform {
 
 Platform SystemPlatform() {
-  return Platform{SystemClock(),          SystemRegistry(),    SystemEventLog(),
-                  SystemServiceControl(), SystemSocketLayer(), SystemProcessEnvironment(),
-                  SystemProcessLauncher()};
+  return Platform{SystemClock(),          SystemRegistry(),         SystemEventLog(),
+                  SystemServiceControl(), SystemSocketLayer(),      SystemProcessEnvironment(),
+                  SystemProcessLauncher(), SystemShutdownBackend(), SystemUserSessions()};
 }
 
 }  // namespace platform

@@ -9,6 +9,8 @@
 #include "platform/registry.h"
 #include "platform/service_control.h"
 #include "platform/sockets.h"
+#include "platform/system_shutdown.h"
+#include "platform/user_sessions.h"
 
 namespace platform {
 
@@ -20,6 +22,8 @@ struct Platform {
   SocketLayer& sockets;
   ProcessEnvironment& environment;
   ProcessLauncher& processes;
+  SystemShutdown& shutdown;
+  UserSessions& userSessions;
 };
 
 // The real backends of this system.

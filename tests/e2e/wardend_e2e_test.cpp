@@ -63,12 +63,14 @@ class Wardend {
     for (char** e = environ; *e; ++e) {
       const std::string entry = *e;
       if (entry.rfind("VOLTSENTRY_REGISTRY=", 0) == 0 || entry.rfind("NOTIFY_SOCKET=", 0) == 0 ||
-          entry.rfind("TZ=", 0) == 0) {
+          entry.rfind("TZ=", 0) == 0 || entry.rfind("VOLTSENTRY_NO_SYSTEM_SHUTDOWN=", 0) == 0) {
         continue;
       }
       env.push_back(entry);
     }
     env.push_back("VOLTSENTRY_REGISTRY=" + registry);
+    // Whatever a test's registry says, the system's own shutdown commands are refused.
+    env.push_back("VOLTSENTRY_NO_SYSTEM_SHUTDOWN=1");
     std::vector<std::string> argv{WARDEND_PATH};
     if (privateNetwork) {
       argv = {"unshare", "-rn", "sh", "-c",
@@ -144,10 +146,14 @@ class WardendE2e : public ::testing::Test {
     for (const char* name : {"upstab.ini", "msg.ini", "upsrc.ini", "sched.ini"}) {
       CopyExample(install, name);
     }
+    // A shutdown of the machine is only recorded (the paths hold no blanks: no quotes needed).
     scratch.Write("registry.ini", "[Software\\Quillon\\VoltSentry\\CurrentVersion]\r\nPathName=" +
-                                      install.path() + "\r\n");
+                                      install.path() + "\r\nShutdownCommand=" SHUTDOWN_RECORDER
+                                      " " + ShutdownCalls() + "\r\n");
   }
   std::string Registry() const { return scratch.File("registry.ini"); }
+  // One line per shutdown call of the service: "[shutdown]", "[halt]" or "[poweroff]".
+  std::string ShutdownCalls() const { return scratch.File("shutdown.calls"); }
   std::string SrvLog() const { return install.File("srvlog.log"); }
   // Stops with SIGTERM and expects a clean exit within 10 s.
   void StopCleanly(Wardend& wardend) {

@@ -1,6 +1,7 @@
 #include "support/fake_platform.h"
 
 #include <chrono>
+#include <cstdio>
 
 namespace vstest {
 
@@ -242,5 +243,87 @@ bool FakeProcessEnvironment::SetLocale(const std::string& name) {
 }
 
 void FakeProcessEnvironment::ReloadTimeZone() { calls.push_back("tzset"); }
+
+platform::PrivilegeResult FakeSystemShutdown::Privilege(const std::string& call, int failsAt) {
+  std::lock_guard<std::mutex> guard(lock_);
+  calls_.push_back(call);
+  platform::PrivilegeResult result;
+  result.failedAt = static_cast<platform::PrivilegeStep>(failsAt);
+  if (failsAt != 0) result.error = privilegeError;
+  return result;
+}
+
+platform::PrivilegeResult FakeSystemShutdown::EnableShutdownPrivilege() {
+  return Privilege("EnableShutdownPrivilege", enableFailsAt);
+}
+
+platform::PrivilegeResult FakeSystemShutdown::DisableShutdownPrivilege() {
+  return Privilege("DisableShutdownPrivilege", disableFailsAt);
+}
+
+platform::ShutdownCallResult FakeSystemShutdown::Answer(const std::string& call, bool accepted) {
+  std::lock_guard<std::mutex> guard(lock_);
+  calls_.push_back(call);
+  platform::ShutdownCallResult result;
+  result.accepted = accepted;
+  if (!accepted) result.error = refusalError;
+  result.runs = runs_;
+  return result;
+}
+
+platform::ShutdownCallResult FakeSystemShutdown::RequestShutdown(std::uint32_t reason) {
+  char call[64];
+  std::snprintf(call, sizeof call, "RequestShutdown 0x%08X", static_cast<unsigned>(reason));
+  return Answer(call, initiateAccepted);
+}
+
+platform::ShutdownCallResult FakeSystemShutdown::RequestExit(std::uint32_t flags,
+                                                             std::uint32_t reason) {
+  char call[64];
+  std::snprintf(call, sizeof call, "RequestExit %u 0x%08X", static_cast<unsigned>(flags),
+                static_cast<unsigned>(reason));
+  return Answer(call, exitAccepted);
+}
+
+std::vector<std::string> FakeSystemShutdown::Calls() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return calls_;
+}
+
+int FakeSystemShutdown::Count(const std::string& call) {
+  std::lock_guard<std::mutex> guard(lock_);
+  int count = 0;
+  for (const std::string& c : calls_) count += c == call ? 1 : 0;
+  return count;
+}
+
+void FakeSystemShutdown::SetRuns(const std::vector<platform::ShutdownCommandRun>& runs) {
+  std::lock_guard<std::mutex> guard(lock_);
+  runs_ = runs;
+}
+
+void FakeUserSessions::WalkWindows(
+    const std::function<bool(const platform::WindowOwner&)>& visit) {
+  for (const platform::WindowOwner& owner : windows) {
+    ++windowsVisited;
+    if (!visit(owner)) return;
+  }
+}
+
+bool FakeUserSessions::ListSessions(std::vector<platform::UserSession>* list, int* error) {
+  if (listError != 0) {
+    *error = listError;
+    return false;
+  }
+  *list = sessions;
+  return true;
+}
+
+platform::NetSessionBatch FakeUserSessions::NextNetSessions(std::uint32_t* resume) {
+  resumes.push_back(*resume);
+  if (batchesTaken >= static_cast<int>(batches.size())) return platform::NetSessionBatch{};
+  *resume += 1;
+  return batches[batchesTaken++];
+}
 
 }  // namespace vstest

@@ -2,6 +2,7 @@
 // the service asked of them.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -18,6 +19,8 @@
 #include "platform/registry.h"
 #include "platform/service_control.h"
 #include "platform/sockets.h"
+#include "platform/system_shutdown.h"
+#include "platform/user_sessions.h"
 #include "support/fake_clock.h"
 #include "support/fake_process.h"
 
@@ -146,6 +149,52 @@ class FakeProcessEnvironment : public platform::ProcessEnvironment {
   std::vector<std::string> calls;  // "setlocale X", "putenv X", "tzset"
 };
 
+// Records every shutdown call and answers as told; nothing is ever shut down.
+class FakeSystemShutdown : public platform::SystemShutdown {
+ public:
+  platform::PrivilegeResult EnableShutdownPrivilege() override;
+  platform::PrivilegeResult DisableShutdownPrivilege() override;
+  // Recorded as "RequestShutdown <reason in hex>" and "RequestExit <flags> <reason in hex>".
+  platform::ShutdownCallResult RequestShutdown(std::uint32_t reason) override;
+  platform::ShutdownCallResult RequestExit(std::uint32_t flags, std::uint32_t reason) override;
+  std::vector<std::string> Calls();
+  int Count(const std::string& call);
+
+  // Answers. A step that fails gives privilegeError; a refused call gives refusalError.
+  std::atomic<int> enableFailsAt{0};   // a platform::PrivilegeStep; 0 succeeds
+  std::atomic<int> disableFailsAt{0};
+  std::atomic<int> privilegeError{1300};
+  std::atomic<bool> initiateAccepted{true};
+  std::atomic<bool> exitAccepted{true};
+  std::atomic<int> refusalError{1115};
+  // Given with every answer, as a Linux backend tells its commands.
+  void SetRuns(const std::vector<platform::ShutdownCommandRun>& runs);
+
+ private:
+  platform::ShutdownCallResult Answer(const std::string& call, bool accepted);
+  platform::PrivilegeResult Privilege(const std::string& call, int failsAt);
+  std::mutex lock_;
+  std::vector<std::string> calls_;
+  std::vector<platform::ShutdownCommandRun> runs_;
+};
+
+// Window owners, sessions and network-session batches as a test sets them.
+class FakeUserSessions : public platform::UserSessions {
+ public:
+  void WalkWindows(const std::function<bool(const platform::WindowOwner&)>& visit) override;
+  bool ListSessions(std::vector<platform::UserSession>* sessions, int* error) override;
+  // Hands out the batches in order; after the last one a batch with status 0 and no entries.
+  platform::NetSessionBatch NextNetSessions(std::uint32_t* resume) override;
+
+  std::vector<platform::WindowOwner> windows;
+  std::vector<platform::UserSession> sessions;
+  int listError = 0;  // not 0: ListSessions fails with it
+  std::vector<platform::NetSessionBatch> batches;
+  int windowsVisited = 0;
+  int batchesTaken = 0;
+  std::vector<std::uint32_t> resumes;  // the resume value each batch was asked with
+};
+
 // One bundle of fakes and the Platform that refers to them.
 struct FakePlatform {
   FakeClock clock;
@@ -155,9 +204,11 @@ struct FakePlatform {
   FakeSocketLayer sockets;
   FakeProcessEnvironment environment;
   FakeProcessLauncher processes;
+  FakeSystemShutdown shutdown;
+  FakeUserSessions userSessions;
   platform::Platform Get() {
-    return platform::Platform{clock,   registry,    eventLog, serviceControl,
-                              sockets, environment, processes};
+    return platform::Platform{clock,   registry,    eventLog,  serviceControl, sockets,
+                              environment, processes, shutdown, userSessions};
   }
 };
 

@@ -1,7 +1,8 @@
 // The one road to <windows.h> for the Windows backends: the lean macros, Winsock 2 before
 // windows.h (so that the socket headers never clash), and RAII owners for the handle kinds the
 // backends hold. Libraries linked for these calls (see src/CMakeLists.txt): advapi32 for the
-// registry, the event log and the service control manager; ws2_32 for Winsock.
+// registry, the event log, the service control manager, tokens and the system shutdown; ws2_32
+// for Winsock; user32, wtsapi32 and netapi32 for windows, terminal and network sessions.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN

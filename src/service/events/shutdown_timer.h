@@ -16,6 +16,12 @@ class ShutdownTimerThread {
   virtual void StopTimerThread() = 0;
   // Seconds between passes, taken only while powerState is below 20; wakes the thread.
   virtual void SetTimerPeriod(int seconds) = 0;
+  // True once a thread that would not stop was detached: it may still use the service's
+  // objects, so their owner must not destroy them.
+  virtual bool Detached() const { return false; }
+  // True when no timer thread runs any more: none was started, or its body has returned (a
+  // detached one included); after that it touches nothing of the service.
+  virtual bool Ended() const { return true; }
 };
 
 }  // namespace wardend

@@ -5,11 +5,13 @@
 #include "platform/os_version.h"
 #include "platform/serial.h"
 #include "service/events/event_dispatcher.h"
+#include "service/events/logged_on_users_check.h"
 #include "service/events/program_starter.h"
-#include "service/events/placeholders.h"
 #include "service/events/ring_messenger.h"
+#include "service/events/shutdown_timer_thread.h"
 #include "service/host/power_state_machine.h"
 #include "service/host/service_app.h"
+#include "service/logging/placeholder_log_cleaning.h"
 #include "service/logging/ups_log_writer.h"
 #include "service/schedule/placeholders.h"
 #include "service/udp/placeholders.h"
@@ -21,22 +23,25 @@ namespace wardend {
 ServiceParts ProductionParts(ServiceApp& app) {
   ServiceContext& context = app.context();
   SrvLog& srvLog = app.srvLog();
-  platform::Clock& clock = app.platform().clock;
-  platform::EventLog& eventLog = app.platform().eventLog;
-  platform::SocketLayer& sockets = app.platform().sockets;
+  const platform::Platform& system = app.platform();
+  platform::Clock& clock = system.clock;
 
+  // Parts that use others are made after them; the app owns them all.
   ServiceParts parts;
-  parts.timer = std::make_unique<PlaceholderShutdownTimer>(srvLog);
   parts.udpServer = std::make_unique<PlaceholderUdpServer>(srvLog);
-  parts.messenger = std::make_unique<RingMessenger>(context, eventLog, srvLog);
-  parts.programs = std::make_unique<Programs>(context, srvLog, app.platform());
-  parts.notices = std::make_unique<UdpNoticeService>(sockets, clock, context, srvLog);
-  // The dispatch uses the messenger and the program starter above; the app owns all three.
-  parts.events = std::make_unique<EventDispatcher>(context, srvLog, clock, eventLog, sockets,
-                                                   *parts.messenger, *parts.programs);
+  parts.messenger = std::make_unique<RingMessenger>(context, system.eventLog, srvLog);
+  parts.programs = std::make_unique<Programs>(context, srvLog, system);
+  parts.notices = std::make_unique<UdpNoticeService>(system.sockets, clock, context, srvLog);
+  parts.events = std::make_unique<EventDispatcher>(context, srvLog, clock, system.eventLog,
+                                                   system.sockets, *parts.messenger,
+                                                   *parts.programs);
   parts.schedule = std::make_unique<PlaceholderSchedule>(context, srvLog);
   parts.upsLog = std::make_unique<UpsLog>(context, srvLog, clock);
-  parts.users = std::make_unique<PlaceholderLoggedOnUsers>();
+  parts.users = std::make_unique<LoggedOnUserCheck>(system.userSessions, srvLog);
+  parts.timer = std::make_unique<ShutdownTimer>(
+      ShutdownTimerParts{context, *parts.events, *parts.programs, *parts.schedule, *parts.users,
+                         system.shutdown, srvLog, clock, system.eventLog},
+      std::make_unique<PlaceholderLogCleaning>(srvLog));
   parts.powerStateMachine = std::make_unique<PowerStates>(PowerStateParts{
       context, app.stateTime, app.lastRecordTime, app.commandRetries, app.linkLost,
       app.finalPhase, [&app] { return app.link(); }, *parts.events, *parts.programs,

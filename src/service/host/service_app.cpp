@@ -308,7 +308,7 @@ bool ServiceApp::WorkersRunning() const {
 
 bool ServiceApp::AllWorkersEnded() const {
   return (!supervisionStarted_ || IsSet(supervisionFinished_)) &&
-         (!pollStarted_ || IsSet(pollFinished_));
+         (!pollStarted_ || IsSet(pollFinished_)) && timer_->Ended();
 }
 
 }  // namespace wardend

@@ -78,8 +78,8 @@ class ServiceApp {
   void StopSequence();
   // True while either worker thread has been created and has not ended.
   bool WorkersRunning() const;
-  // True once a worker that would not stop was detached.
-  bool WorkerDetached() const { return workerDetached_; }
+  // True once a worker that would not stop was detached (the timer thread included).
+  bool WorkerDetached() const { return workerDetached_ || timer_->Detached(); }
   // True when every worker thread ever started has returned, detached ones included; after
   // that no worker touches the app any more.
   bool AllWorkersEnded() const;

@@ -95,6 +95,7 @@ class ServiceContext {
   std::atomic<std::int32_t> schedStart{kNoTime};
   std::atomic<std::int32_t> schedStop{kNoTime};
   std::atomic<std::int32_t> schedNextStart{kNoTime};
+  std::atomic<int> preWarned{0};  // the pre-warning program ran for the current stop time
 
   // --- UPS status -------------------------------------------------------------------------
   std::atomic<int> selfTestResult{999};
