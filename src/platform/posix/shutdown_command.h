@@ -39,11 +39,6 @@ std::vector<std::vector<std::string>> ShutdownAttempts(const std::vector<std::st
                                                        const std::string& word,
                                                        const ShutdownCommandSet& set);
 
-// Splits a command line into its arguments by the Windows rules (blanks separate, double quotes
-// group, backslashes escape only a quote), so that the value reads the same on both systems. A
-// CP932 trail byte 0x5C is part of its character.
-std::vector<std::string> SplitCommandLine(const std::string& commandLine);
-
 // Starts argv (no shell; a program without "/" is looked up in PATH) with its standard streams
 // on /dev/null, and waits up to waitMs for it. One still running then is killed; every child is
 // reaped before this returns.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "common/command_args.h"
 #include "platform/posix/shutdown_command.h"
 #include "platform/registry.h"
 
@@ -41,7 +42,7 @@ class CommandShutdown : public SystemShutdown {
     if (!key) key = registry_.OpenLocalMachineKey(kFallbackKey);
     std::string value;
     if (!key || !key->QueryValue(kCommandValue, &value, kCommandBytes)) return {};
-    return SplitCommandLine(value);
+    return common::SplitCommandLine(value);
   }
 
   ShutdownCallResult Run(const std::string& word) {

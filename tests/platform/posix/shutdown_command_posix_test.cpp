@@ -47,20 +47,6 @@ class ShutdownCommandTest : public ::testing::Test {
   vstest::FakeRegistry registry;
 };
 
-TEST(SplitCommandLine, FollowsTheWindowsRules) {
-  using platform::posix::SplitCommandLine;
-  using List = std::vector<std::string>;
-  EXPECT_EQ((List{"a", "b", "c"}), SplitCommandLine("  a b\t c  "));
-  EXPECT_EQ((List{"/opt/my tools/off", "x"}), SplitCommandLine("\"/opt/my tools/off\" x"));
-  EXPECT_EQ((List{"a\\b c"}), SplitCommandLine("a\\\\\"b c\""));  // 2n backslashes: n, a group
-  EXPECT_EQ((List{"a\"b"}), SplitCommandLine("a\\\"b"));          // 2n+1: a literal quote
-  EXPECT_EQ((List{"a\\b"}), SplitCommandLine("a\\b"));             // no quote: as written
-  EXPECT_EQ((List{""}), SplitCommandLine("\"\""));
-  EXPECT_EQ((List{}), SplitCommandLine("   "));
-  // 表 ends in byte 0x5C, which must not escape the closing quote.
-  EXPECT_EQ((List{"表", "x"}), SplitCommandLine("\"表\" x"));
-}
-
 TEST(ShutdownAttempts, TheConfiguredCommandAloneElseSystemctlThenShutdown) {
   using platform::posix::ShutdownAttempts;
   using Lines = std::vector<std::vector<std::string>>;
