@@ -54,6 +54,9 @@ constexpr int kLostLinkCount = 16;
 // where the machine is going.
 bool FinalState(int state) { return state == 8 || state == 24 || state == 26 || state == 99; }
 
+// The states from the countdown on, in which the link never reports a shutdown request.
+bool ShutdownUnderWay(int state) { return state == 7 || state == 25 || FinalState(state); }
+
 // A delay in seconds for the UPS command, kept within int.
 int ClampSeconds(std::int64_t seconds) {
   return static_cast<int>(std::clamp<std::int64_t>(seconds, std::numeric_limits<int>::min(),
@@ -76,7 +79,11 @@ int PowerStates::StepPowerState(int code) {
     }
   }
 
-  if (code == kShutdownRequest && c.code90Enabled.load() == 1 && c.code90Latched.load() == 0) {
+  // A shutdown request of the UPS counts only before a shutdown is on its way (the link reads
+  // status code 90 the same way): once the UPS was commanded off or the system goes down, a
+  // second request would command the UPS again after the system went down.
+  if (code == kShutdownRequest && c.code90Enabled.load() == 1 && c.code90Latched.load() == 0 &&
+      !ShutdownUnderWay(state)) {
     c.powerState = 24;
     c.code90Latched = 1;
     p_.events.RaiseEvent(kEventShutdownRequested);

@@ -108,6 +108,10 @@ TEST_F(PowerStateTest, EveryTransitionRule) {
        {}},
       {"code 90 switched off", 3, 90, [](PowerStateTest& t) { t.context().code90Enabled = 0; },
        3, 0, {}},
+      // Once a shutdown is on its way, a request would command the UPS again after it.
+      {"code 90 in the countdown", 7, 90, none, 7, 0, {}},
+      {"code 90 after the power-off", 8, 90, none, 8, 0, {}},
+      {"code 90 in the final state", 99, 90, none, 99, 0, {}},
       // Link loss and recovery.
       {"lost", 3, -1, none, 2, 1, {"RaiseEvent 40"}},
       {"lost long", 2, -1, [](PowerStateTest& t) { t.context().failCount = 31; }, 2, 1,
