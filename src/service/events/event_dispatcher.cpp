@@ -7,6 +7,7 @@
 #include "service/events/command_line.h"
 #include "service/events/event_detail.h"
 #include "service/events/event_message.h"
+#include "service/events/event_numbers.h"
 #include "service/events/programs.h"
 #include "service/events/session_messenger.h"
 #include "service/host/event_log_writer.h"
@@ -18,11 +19,6 @@ namespace wardend {
 
 namespace {
 
-constexpr int kEventNoticeFailed = 250;
-constexpr int kEventLinkEstablished = 107;
-constexpr int kEventPowerFailShutdown = 5;
-constexpr int kEventScheduledShutdown = 7;
-constexpr int kEventUdpOrLinkFailed = 206;
 constexpr int kSerialLink = 150;
 constexpr char kMailProgram[] = "PostRelayV3.exe -s -t";
 
@@ -83,8 +79,8 @@ void EventDispatcher::RaiseEvent(int event) {
   std::string detail;
   const bool hasDetail = BuildEventDetail(context_, event, &detail);
   const bool detailAfterMessage =
-      event == kEventUdpOrLinkFailed ||
-      (event == kEventScheduledShutdown && context_.linkKind == kSerialLink);
+      event == event::kLinkOrUdpFailed ||
+      (event == event::kScheduledShutdown && context_.linkKind == kSerialLink);
   if (hasDetail) {
     text += "\r\n";
     if (!detailAfterMessage) text += detail;
@@ -101,7 +97,7 @@ void EventDispatcher::RaiseEvent(int event) {
     WriteEventLog(eventLog_, text, severity);
     if (!noticeOk) {
       std::string failedText;
-      const int failedSeverity = LookupMessage(context_.msgPath, kEventNoticeFailed, &failedText);
+      const int failedSeverity = LookupMessage(context_.msgPath, event::kNoticeFailed, &failedText);
       WriteEventLog(eventLog_, failedText, failedSeverity);
     }
   }
@@ -127,12 +123,12 @@ bool EventDispatcher::SendEventNotice(int event) {
 }
 
 void EventDispatcher::RunMailAndTraps(int event, int allowed, const std::string& text) {
-  const bool together = event == kEventPowerFailShutdown || event == kEventScheduledShutdown;
+  const bool together = event == event::kPowerFailureShutdown || event == event::kScheduledShutdown;
   std::vector<std::string> startTogether;
 
   if (allowed & kActionMail) {
     std::string commandLine;
-    if (event == kEventLinkEstablished) {
+    if (event == event::kLinkBack) {
       // The text goes as one argument, quoted by the rules the program reads it back with.
       commandLine =
           InstallCommandLine(context_.installDir, kMailProgram) + " " + QuoteArgument(text);

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "platform/clock.h"
+#include "service/events/event_numbers.h"
 #include "service/events/event_sink.h"
 #include "service/events/logged_on_users.h"
 #include "service/events/programs.h"
@@ -23,11 +24,6 @@ constexpr int kEnablePutOff = 6;
 constexpr int kPreWarningSlot = 7;
 constexpr int kStopSlot = 4;
 constexpr int kShutdownSlot = 1;
-constexpr int kScheduleRefreshed = 208;
-constexpr int kStopPostponed = 8;
-constexpr int kStopRuns = 6;
-constexpr int kUpsCommandedScheduled = 7;
-constexpr int kUpsCommandedPowerFailure = 5;
 // The headroom of the pre-warning over forpreprocess.
 constexpr std::int64_t kPreWarningMargin = 60;
 
@@ -54,7 +50,7 @@ void ShutdownTimer::TimerStep() {
 
     if (Reached(context.schedNextStart, now)) {
       schedule_.RefreshSchedule();
-      events_.RaiseEvent(kScheduleRefreshed);
+      events_.RaiseEvent(event::kScheduleChanged);
       context.preWarned = 0;
     }
 
@@ -71,7 +67,7 @@ void ShutdownTimer::TimerStep() {
     if (Reached(context.schedStop, now) && context.powerState == 23) Postpone();
 
     if (Reached(context.schedStop, now) && context.powerState == 21) {
-      events_.RaiseEvent(kStopRuns);
+      events_.RaiseEvent(event::kScheduledStop);
       programs_.RunSlotProgram(kStopSlot);
       context.powerState = 24;
     }
@@ -85,8 +81,8 @@ void ShutdownTimer::TimerStep() {
   }
 
   RetryShutdown(now);
-  if (context.powerState == 26) FinalShutdown(kUpsCommandedScheduled);
-  if (context.powerState == 8) FinalShutdown(kUpsCommandedPowerFailure);
+  if (context.powerState == 26) FinalShutdown(event::kScheduledShutdown);
+  if (context.powerState == 8) FinalShutdown(event::kPowerFailureShutdown);
 }
 
 void ShutdownTimer::Postpone() {
@@ -100,7 +96,7 @@ void ShutdownTimer::Postpone() {
   context.schedStop = stop;
   const std::int32_t nextStart = context.schedNextStart;
   if (nextStart != kNoTime && stop >= nextStart) schedule_.RefreshSchedule();
-  events_.RaiseEvent(kStopPostponed);
+  events_.RaiseEvent(event::kStopPostponed);
   if (context.putoffPlus && (users_.LocalUserLoggedOn() || users_.RemoteFilesOpen())) return;
   context.powerState = 21;
 }

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/clock.h"
+#include "service/events/event_numbers.h"
 #include "service/events/event_sink.h"
 #include "service/events/logged_on_users.h"
 #include "service/events/programs.h"
@@ -21,18 +22,6 @@ constexpr int kOnBattery = 2;
 constexpr int kShutdownNow = 13;
 constexpr int kSpecialCondition = 38;
 constexpr int kShutdownRequest = 90;
-
-// Events.
-constexpr int kEventMainsBack = 1;
-constexpr int kEventMainsFailed = 2;
-constexpr int kEventCountdown = 4;
-constexpr int kEventLinkLost = 40;
-constexpr int kEventSpecialCondition = 99;
-constexpr int kEventLinkBack = 107;
-constexpr int kEventShutdownNow = 110;
-constexpr int kEventPowerOffGivenUp = 210;
-constexpr int kEventShutdownRequested = 218;
-constexpr int kEventAlarmCleared = 125;
 
 // Slot programs.
 constexpr int kSlotCountdown = 2;
@@ -75,7 +64,7 @@ int PowerStates::StepPowerState(int code) {
     p_.linkLost = 0;
     if (lostOnBattery_) {
       lostOnBattery_ = false;
-      p_.events.RaiseEvent(kEventLinkBack);
+      p_.events.RaiseEvent(event::kLinkBack);
     }
   }
 
@@ -86,20 +75,20 @@ int PowerStates::StepPowerState(int code) {
       !ShutdownUnderWay(state)) {
     c.powerState = 24;
     c.code90Latched = 1;
-    p_.events.RaiseEvent(kEventShutdownRequested);
+    p_.events.RaiseEvent(event::kShutdownRequested);
     c.immediateShutdown.Set();
     return 1;
   }
   if (state == 3 && code == kLinkLost) {
     Enter(2, now);
-    p_.events.RaiseEvent(kEventLinkLost);
+    p_.events.RaiseEvent(event::kLinkLost);
     return 1;
   }
   if (state == 2) {
     if (c.failCount.load() > kLostLinkRepeatCount) return StepLinkLost(now);
     if (code > 0) {
       Enter(3, now);
-      p_.events.RaiseEvent(kEventLinkBack);
+      p_.events.RaiseEvent(event::kLinkBack);
       p_.linkLost = 0;
       return 1;
     }
@@ -121,12 +110,12 @@ int PowerStates::StepPowerState(int code) {
       Enter(6, now);
       SetPollPeriod(FailurePeriod());
       p_.timer.SetTimerPeriod(kTimerPeriodFailure);
-      p_.events.RaiseEvent(kEventMainsFailed);
+      p_.events.RaiseEvent(event::kMainsFailed);
       p_.programs.RunSlotProgram(kSlotMainsFailed);
       return 1;
     }
     if (code == kShutdownNow) {
-      StartCountdown(kEventShutdownNow, now);
+      StartCountdown(event::kShutdownNow, now);
       return 1;
     }
     return 0;
@@ -143,7 +132,7 @@ int PowerStates::StepPowerState(int code) {
   if (state == 7) {
     if (code == kLinkLost && !lostOnBattery_) {
       lostOnBattery_ = true;
-      p_.events.RaiseEvent(kEventLinkLost);
+      p_.events.RaiseEvent(event::kLinkLost);
     }
     return StepCountdown(now);
   }
@@ -154,7 +143,7 @@ int PowerStates::StepLinkLost(std::int64_t now) {
   // While the link stays lost, event 40 is repeated each time the count climbs past 30 again.
   ServiceContext& c = p_.context;
   p_.stateTime = now;
-  p_.events.RaiseEvent(kEventLinkLost);
+  p_.events.RaiseEvent(event::kLinkLost);
   int count = c.failCount.load();
   while (count > kLostLinkRepeatCount && !c.failCount.compare_exchange_weak(count, kLostLinkCount)) {
   }
@@ -177,17 +166,17 @@ int PowerStates::StepMainsFailure(int code, std::int64_t now) {
     const bool told = !lostOnBattery_;
     if (told) {
       lostOnBattery_ = true;
-      p_.events.RaiseEvent(kEventLinkLost);
+      p_.events.RaiseEvent(event::kLinkLost);
     }
     if (now - p_.stateTime.load() > c.untilshutdown.load()) {
-      StartCountdown(kEventCountdown, now);
+      StartCountdown(event::kCountdown, now);
       return 1;
     }
     return told ? 1 : RecordDue(now);
   }
   if (code == kOnBattery) {
     if (now - p_.stateTime.load() > c.untilshutdown.load()) {
-      StartCountdown(kEventCountdown, now);
+      StartCountdown(event::kCountdown, now);
       return 1;
     }
     return RecordDue(now);
@@ -196,7 +185,7 @@ int PowerStates::StepMainsFailure(int code, std::int64_t now) {
     Enter(5, now);
     SetPollPeriod(OnlinePeriod());
     p_.timer.SetTimerPeriod(kTimerPeriodNormal);
-    p_.events.RaiseEvent(kEventMainsBack);
+    p_.events.RaiseEvent(event::kMainsBack);
     p_.programs.RunSlotProgram(kSlotMainsBack);
     return 1;
   }
@@ -222,12 +211,12 @@ int PowerStates::StepOther(int state, int code, std::int64_t now) {
     // second countdown would command the UPS twice, and state 4 would undo the shutdown.
     if (FinalState(state)) return RecordDue(now);
     if (code == kShutdownNow) {
-      StartCountdown(kEventShutdownNow, now);
+      StartCountdown(event::kShutdownNow, now);
       return 1;
     }
     if (state != 4) {
       c.powerState = 4;
-      p_.events.RaiseEvent(kEventSpecialCondition);
+      p_.events.RaiseEvent(event::kSpecialCondition);
       return 1;
     }
   }
@@ -259,7 +248,7 @@ bool PowerStates::CommandPowerOff(int restartDelay) {
   // down before the battery does.
   p_.commandRetries = 0;
   c.commandFailed = -1;
-  p_.events.RaiseEvent(kEventPowerOffGivenUp);
+  p_.events.RaiseEvent(event::kPowerOffGivenUp);
   return true;
 }
 
@@ -299,11 +288,11 @@ int PowerStates::CheckAlarm() {
   // would make an active alarm fire again and hide the clearing of one.
   const int previous = c.alarmEvent.load();
   if (code == previous) return 0;
-  if (code == 0 && previous == kEventAlarmCleared) {
+  if (code == 0 && previous == event::kAlarmCleared) {
     c.alarmEvent = 0;
     return 0;
   }
-  if (code == 0) code = kEventAlarmCleared;  // 95, 82 or 51 has cleared
+  if (code == 0) code = event::kAlarmCleared;  // 95, 82 or 51 has cleared
   c.alarmEvent = code;
   const int state = c.powerState.load();
   if (state == 24 || state == 25 || state == 26) {

@@ -5,6 +5,7 @@
 #include "common/bounded_format.h"
 #include "service/config/common_settings.h"
 #include "service/events/command_line.h"
+#include "service/events/event_numbers.h"
 #include "service/host/admin_notice.h"
 #include "service/host/install_paths.h"
 #include "service/host/os_detect.h"
@@ -17,7 +18,6 @@ namespace {
 constexpr char kSettingsFailed[] =
     "必要な各データの読み込みに失敗しました。本サービスは正常に機能しません。"
     "原因解決後､再度本サービスを開始してください。";
-constexpr int kNoticeSettingsFailed = 240;
 constexpr int kCompanionSlot = 6;
 // Waits of the poll thread while the link is not open.
 constexpr int kIdlePollMs = 5000;
@@ -152,10 +152,10 @@ void ServiceApp::SupervisionThread() {
   if (!LoadSettings(&cause)) {
     TellWhyNoSupervision(cause);
     messenger_->QueueSessionMessage(kSettingsFailed);
-    notices_->SendNotice(kNoticeSettingsFailed);
+    notices_->SendNotice(event::kSettingsFailed);
     return;
   }
-  events_->RaiseEvent(200);
+  events_->RaiseEvent(event::kServiceStarted);
   startTime = clock.Now();
   context.pollPeriod = context.statusinterval.load();  // 60 unless the site asks for more
   SetLinkState(OpenLink());
@@ -204,14 +204,14 @@ int ServiceApp::OpenLink() {
   if (stopping_) return 1;
   if (up) up = udpServer_->StartUdpServer(&context, link_.get());
   if (!up) {
-    events_->RaiseEvent(context.portFailed ? 220 : 206);
+    events_->RaiseEvent(context.portFailed ? event::kPortFailed : event::kLinkOrUdpFailed);
     return 1;
   }
-  events_->RaiseEvent(205);
+  events_->RaiseEvent(event::kLinkOpened);
   schedule_->RefreshSchedule();
   context.schedStart = static_cast<std::int32_t>(platform_.clock.Now());
   link_->Periodic();
-  events_->RaiseEvent(207);
+  events_->RaiseEvent(event::kScheduleAnnounced);
   return 3;
 }
 
@@ -284,7 +284,7 @@ void ServiceApp::StopSequence() {
   // transactions (many seconds with a silent UPS) and talk to the UPS after the stop.
   if (Link* link = linkView_.load()) link->Abort();
   if (supervisionThread_->Exists()) {
-    events_->RaiseEvent(201);
+    events_->RaiseEvent(event::kServiceStopping);
     StopWorker(supervisionThread_, supervisionStop_, supervisionFinished_, "SupervisionThread");
   }
   if (pollThread_->Exists()) StopWorker(pollThread_, pollStop_, pollFinished_, "PollThread");

@@ -9,6 +9,7 @@
 #include "platform/profile.h"
 #include "platform/serial.h"
 #include "service/config/profile_int.h"
+#include "service/events/event_numbers.h"
 #include "service/events/event_sink.h"
 #include "service/host/srv_log.h"
 
@@ -39,11 +40,6 @@ constexpr int kLostLinkCount = 16;
 constexpr std::int64_t kSelfTestResultWait = 60;
 
 // Events raised by the link.
-constexpr int kEventSelfTestStarted = 212;
-constexpr int kEventSelfTestPassed = 213;
-constexpr int kEventSelfTestFailed = 214;
-constexpr int kEventSelfTestRefused = 215;
-constexpr int kEventSelfTestNoResult = 216;
 
 bool ReadInt(const std::string& path, const char* key, int* value) {
   // A value that is not a number counts as missing, like an absent key: "relaymode=abc" must
@@ -378,9 +374,9 @@ int UpsLink::DecodeReply(const unsigned char* frame, std::size_t length) {
     context_->selfTestResultTime.store(now);
     int expected = 0;
     if (result == 1 && context_->selfTestResult.compare_exchange_strong(expected, 1)) {
-      events_.RaiseEvent(kEventSelfTestPassed);
+      events_.RaiseEvent(event::kSelfTestPassed);
     } else if (result == 2 && context_->selfTestResult.compare_exchange_strong(expected, 2)) {
-      events_.RaiseEvent(kEventSelfTestFailed);
+      events_.RaiseEvent(event::kSelfTestFailed);
     }
     if (context_->selfTestResult.load() == 2) {
       record_[kRecordCondition1] |= 0x08;
@@ -394,7 +390,7 @@ int UpsLink::DecodeReply(const unsigned char* frame, std::size_t length) {
     record_[kRecordCondition3] |= 0x80;
     context_->PublishStatusRecord(record_);
     context_->selfTestResult.store(3);
-    events_.RaiseEvent(kEventSelfTestRefused);
+    events_.RaiseEvent(event::kSelfTestRefused);
   }
   return type;
 }
@@ -504,7 +500,7 @@ int UpsLink::StartSelfTest() {
   context_->selfTestResultTime.store(0);
   Send(true, "UM");
   context_->selfTestStartTime.store(now);
-  events_.RaiseEvent(kEventSelfTestStarted);
+  events_.RaiseEvent(event::kSelfTestStarted);
   schedule_.lastStart.store(now);
   return 1;
 }
@@ -523,7 +519,7 @@ int UpsLink::Periodic() {
       now >= context_->selfTestStartTime.load() + kSelfTestResultWait) {
     int expected = 0;
     if (context_->selfTestResult.compare_exchange_strong(expected, 3)) {
-      events_.RaiseEvent(kEventSelfTestNoResult);
+      events_.RaiseEvent(event::kSelfTestNoResult);
     }
   }
   return 1;
