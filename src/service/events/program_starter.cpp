@@ -34,7 +34,9 @@ std::unique_ptr<platform::StartedProcess> Programs::Launch(const std::string& co
 
 void Programs::WaitBounded(platform::StartedProcess& process) {
   for (int i = 0; i < kWaitSlices; ++i) {
-    if (clock_.WaitAny({&process.Exited()}, kWaitSliceMs) != platform::kWaitTimeout) return;
+    if (clock_.WaitAny({&process.Exited(), &stopped_}, kWaitSliceMs) != platform::kWaitTimeout) {
+      return;
+    }
   }
 }
 
@@ -72,8 +74,10 @@ void Programs::RunTogether(const std::vector<std::string>& commandLines) {
   for (const auto& process : running) {
     const std::int64_t left = deadline - clock_.MonotonicMs();
     if (left <= 0) break;
-    clock_.WaitAny({&process->Exited()}, static_cast<int>(left));
+    if (clock_.WaitAny({&process->Exited(), &stopped_}, static_cast<int>(left)) == 1) break;
   }
 }
+
+void Programs::StopWaiting() { stopped_.Set(); }
 
 }  // namespace wardend

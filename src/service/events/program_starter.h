@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/event.h"
 #include "service/events/programs.h"
 
 namespace platform {
@@ -49,6 +50,7 @@ class Programs : public ProgramStarter {
   std::vector<std::string> TrapCommandLines(const std::string& templateText) override;
   void SendTraps(const std::string& templateText) override;
   void RunTogether(const std::vector<std::string>& commandLines) override;
+  void StopWaiting() override;
 
  private:
   struct Entry {
@@ -70,6 +72,8 @@ class Programs : public ProgramStarter {
   platform::EventLog& eventLog_;
   platform::ProcessLauncher& launcher_;
   mutable std::mutex lock_;  // guards the tables, which a reload replaces while others read them
+  // Set when the service stops: a worker waiting for a program must not hold up the stop.
+  platform::Event stopped_{platform::EventReset::Manual};
   std::array<std::string, kSlots> slots_;
   Table mail_;
   Table trap_;

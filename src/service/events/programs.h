@@ -35,6 +35,9 @@ class ProgramStarter {
   virtual void SendTraps(const std::string& templateText) = 0;
   // Starts every command line hidden at once and waits for them up to kProgramWaitMs in all.
   virtual void RunTogether(const std::vector<std::string>& commandLines) = 0;
+  // The service stops: every wait for a program ends at once, and none is waited for from now
+  // on (the programs themselves run on). Any thread.
+  virtual void StopWaiting() {}
 };
 
 }  // namespace wardend

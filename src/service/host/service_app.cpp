@@ -283,6 +283,8 @@ void ServiceApp::StopSequence() {
   // A worker inside a handshake or a power-off command would otherwise wait out its
   // transactions (many seconds with a silent UPS) and talk to the UPS after the stop.
   if (Link* link = linkView_.load()) link->Abort();
+  // Likewise a worker waiting up to 20 s for a slot, mail or trap program.
+  programs_->StopWaiting();
   if (supervisionThread_->Exists()) {
     events_->RaiseEvent(event::kServiceStopping);
     StopWorker(supervisionThread_, supervisionStop_, supervisionFinished_, "SupervisionThread");

@@ -201,6 +201,20 @@ TEST_F(ProgramsTest, TheWaitEndsWithTheProgram) {
   EXPECT_EQ(2u, fake.clock.WaitsBegun());
 }
 
+TEST_F(ProgramsTest, AStopOfTheServiceEndsEveryWaitAtOnce) {
+  fake.processes.SetProgramsEnd(false);
+  std::thread caller([&] { programs.StartProgram("p.bat", "", true); });
+  std::thread together([&] { programs.RunTogether({"a.bat", "b.bat"}); });
+  ASSERT_TRUE(fake.clock.WaitForWaiters(2));
+  programs.StopWaiting();  // the fake time stands still: only the stop can end the waits
+  caller.join();
+  together.join();
+  EXPECT_EQ(0, ElapsedMs());
+  EXPECT_TRUE(programs.StartProgram("after.bat", "", true)) << "started, not waited for";
+  EXPECT_EQ(0, ElapsedMs());
+  fake.processes.EndAll();
+}
+
 TEST_F(ProgramsTest, TrapsGoToEveryDestinationWithTheCommunity) {
   dir.WriteUpstab("TrapTo=10.0.0.1 10.0.0.2  nms3\nTrapCommunity=\n");
   const Lines lines = programs.TrapCommandLines("upstrap.exe %s %s 1");
