@@ -72,9 +72,14 @@ bool Parse(int argc, char** argv, Options* o) {
     else if (a == "--time-scale") o->timeScale = v;
     else return false;
   }
-  return argc % 2 == 1 && !o->upssim.empty() && !o->preload.empty() && !o->wineRun.empty() &&
-         !o->wardend.empty() && !o->recorder.empty() && !o->examples.empty() &&
-         !o->work.empty();
+  std::string* paths[] = {&o->upssim,   &o->preload,  &o->wineRun, &o->wardend,
+                          &o->recorder, &o->examples, &o->work};
+  for (std::string* path : paths) {
+    if (path->empty()) return false;
+    // Wine and the preload are given these paths from other folders.
+    *path = std::filesystem::absolute(*path).string();
+  }
+  return argc % 2 == 1;
 }
 
 std::string ReadFile(const std::string& path) {
