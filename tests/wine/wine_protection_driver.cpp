@@ -24,6 +24,7 @@
 #include <iconv.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -208,8 +209,13 @@ class Driver {
 
   int Main() {
     if (!PrepareInstallation()) return 1;
-    if (!StartUps()) return 1;
+    if (!StartUps()) {
+      CleanUp();
+      return 1;
+    }
+    deadline_ = Clock::now() + std::chrono::seconds(kRunSeconds);
     const bool ran = Configure() && StartService() && FollowTheMainsFailure();
+    deadline_ = Clock::now() + std::chrono::seconds(kCleanUpSeconds);
     const bool stopped = StopService();
     const bool cleaned = CleanUp();
     if (!ran || !stopped) {
@@ -222,7 +228,20 @@ class Driver {
   }
 
  private:
+  // The test's time limit is 150 s: the run may take kRunSeconds, the clean-up kCleanUpSeconds
+  // (each command of it at least one second, then up to 15 s for the session and upssim to
+  // end), so that the clean-up always has its time. A passing run takes about 20 s.
+  static constexpr int kRunSeconds = 70;
+  static constexpr int kCleanUpSeconds = 45;
+
   std::string SrvLog() const { return install_ + "/srvlog.log"; }
+
+  // ms, or what is left of the phase's time when that is less.
+  int Left(int ms) const {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
+    return static_cast<int>(std::max<long long>(0, std::min<long long>(ms, left)));
+  }
 
   bool Fail(const std::string& what) {
     std::fprintf(stderr, "wine_protection_driver: FAILED: %s\n", what.c_str());
@@ -279,7 +298,8 @@ class Driver {
 
   // A Windows program under Wine in code page 932, with the preload library and the safety net
   // in its environment; its output goes to the Wine log. The exit code, or -1.
-  int Wine(const std::vector<std::string>& args, int seconds = 60) {
+  int Wine(const std::vector<std::string>& args, int seconds = 30) {
+    seconds = std::max(1, Left(seconds * 1000) / 1000);
     std::vector<std::string> command{o_.wineRun};
     command.insert(command.end(), args.begin(), args.end());
     const int log = ::open(wineLog_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
@@ -302,8 +322,8 @@ class Driver {
     if (!WriteFile(regFile, reg)) return Fail("write setup.reg");
     configured_ = true;
     if (Wine({"reg", "import", WindowsPath(regFile)}) != 0) return Fail("wine reg import");
-    nativedriver::Run({"wineserver", "-k"}, 30, "wineserver -k");
-    nativedriver::Run({"wineserver", "-w"}, 30, "wineserver -w");
+    nativedriver::Run({"wineserver", "-k"}, std::max(1, Left(30000) / 1000), "wineserver -k");
+    nativedriver::Run({"wineserver", "-w"}, std::max(1, Left(30000) / 1000), "wineserver -w");
     if (!StartKeeper()) return Fail("the Wine session did not start");
     // A service left by a run that was killed goes first; its absence is no failure.
     Wine({"sc", "stop", o_.service});
@@ -329,7 +349,7 @@ class Driver {
     if (keeperInput_ >= 0) ::close(keeperInput_);
     keeperInput_ = -1;
     if (keeper_ <= 0) return true;
-    const bool ended = nativedriver::Wait(keeper_, 30, "the Wine session's keeper") == 0;
+    const bool ended = nativedriver::Wait(keeper_, 10, "the Wine session's keeper") == 0;
     keeper_ = -1;
     return ended;
   }
@@ -345,7 +365,8 @@ class Driver {
     created_ = true;
     // Wine's sc ends "start" with a non-zero code even when the service starts: the log tells.
     Wine({"sc", "start", o_.service});
-    if (!WaitUntil(60000, [&] { return Has(JournalCommands(ReadFile(journal_)), "RD"); })) {
+    if (!WaitUntil(Left(60000),
+                   [&] { return Has(JournalCommands(ReadFile(journal_)), "RD"); })) {
       return Fail("no status request (RD) reached the UPS: the link did not come up");
     }
     if (ReadFile(SrvLog()).find("UPS：RI応答 あり") == std::string::npos) {
@@ -370,10 +391,10 @@ class Driver {
     if (Control("power off") != "ok" || Control("push-status") != "ok") {
       return Fail("upssim refused the mains failure");
     }
-    if (!WaitUntil(20000, [&] { return EventsInOrder({2}); })) return Fail("no event 2");
-    if (!WaitUntil(30000, [&] { return EventsInOrder({2, 4}); })) return Fail("no event 4");
+    if (!WaitUntil(Left(20000), [&] { return EventsInOrder({2}); })) return Fail("no event 2");
+    if (!WaitUntil(Left(30000), [&] { return EventsInOrder({2, 4}); })) return Fail("no event 4");
     bool ok = true;
-    if (!WaitUntil(30000, [&] {
+    if (!WaitUntil(Left(30000), [&] {
           const std::vector<std::string> commands = JournalCommands(ReadFile(journal_));
           return Has(commands, "US 00300000") && Has(commands, "UP 22");
         })) {
@@ -386,17 +407,19 @@ class Driver {
         ok = Fail("right after the power-off command the outputs should wait: " + state);
       }
     }
-    if (!WaitUntil(30000, [&] { return EventsInOrder({2, 4, 5}); })) ok = Fail("no event 5");
-    if (!WaitUntil(30000, [&] { return ReadFile(calls_) == "[shutdown]\n"; })) {
+    if (!WaitUntil(Left(30000), [&] { return EventsInOrder({2, 4, 5}); })) {
+      ok = Fail("no event 5");
+    }
+    if (!WaitUntil(Left(30000), [&] { return ReadFile(calls_) == "[shutdown]\n"; })) {
       ok = Fail("the recorder was not called once with shutdown: [" + ReadFile(calls_) + "]");
     }
-    if (!WaitUntil(10000, [&] {
+    if (!WaitUntil(Left(10000), [&] {
           return ReadFile(SrvLog()).find("InitiateSystemShutdownEx()　成功") != std::string::npos;
         })) {
       ok = Fail("srvlog.log does not tell the shutdown's success");
     }
     std::string state;
-    if (!WaitUntil(20000, [&] {
+    if (!WaitUntil(Left(20000), [&] {
           state = Control("state");
           return state.find("outputs=00") != std::string::npos;
         })) {
@@ -409,7 +432,7 @@ class Driver {
     if (!created_) return true;
     bool ok = true;
     if (Wine({"sc", "stop", o_.service}) != 0) ok = Fail("sc stop");
-    if (!WaitUntil(30000, [&] {
+    if (!WaitUntil(Left(30000), [&] {
           return ReadFile(SrvLog()).find("サービス終了") != std::string::npos;
         })) {
       ok = Fail("the service did not stop");
@@ -419,7 +442,7 @@ class Driver {
       ok = Fail("the recorder's calls changed: [" + ReadFile(calls_) + "]");
     }
     // A service still stopping is deleted once it has gone.
-    if (!WaitUntil(30000, [&] { return Wine({"sc", "delete", o_.service}) == 0; })) {
+    if (!WaitUntil(Left(30000), [&] { return Wine({"sc", "delete", o_.service}) == 0; })) {
       ok = Fail("sc delete");
     }
     if (Wine({"sc", "query", o_.service}) == 0) ok = Fail("the service is still registered");
@@ -450,6 +473,7 @@ class Driver {
   int fromSim_ = -1, toSim_ = -1;
   std::unique_ptr<LineReader> simLines_;
   std::string pty_;
+  Clock::time_point deadline_ = Clock::now();
   pid_t keeper_ = -1;
   int keeperInput_ = -1;
   bool configured_ = false;
@@ -460,6 +484,8 @@ class Driver {
 
 int main(int argc, char** argv) {
   nativedriver::programName = "wine_protection_driver";
+  // An upssim that ended early must fail a check, not end the driver before its clean-up.
+  ::signal(SIGPIPE, SIG_IGN);
   Options o;
   if (!Parse(argc, argv, &o)) {
     std::fprintf(stderr,
