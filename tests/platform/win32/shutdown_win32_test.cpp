@@ -21,8 +21,8 @@ using platform::SystemShutdown;
 constexpr char kProductKey[] = "Software\\Quillon\\VoltSentry\\CurrentVersion";
 const std::string kRecorder = SHUTDOWN_RECORDER;
 
-// The system's calls as a test may make them: each is counted, with its arguments, and
-// refused with an error of the test's choosing.
+// The system's calls as a test may make them: each is counted with its arguments and refused
+// (ERROR_ACCESS_DENIED, as for an account without the privilege).
 struct CountedCalls {
   platform::win32::ShutdownCalls Calls() {
     return {[this](std::uint32_t reason) {
