@@ -1,8 +1,9 @@
 // Shutting the operating system down. The service decides which call to make and writes its
-// diagnostic lines from the results; a backend only makes the calls. Windows: the shutdown
-// privilege of the process token, InitiateSystemShutdownExA and ExitWindowsEx. Linux: each call
-// runs the shutdown command of the registry stand-in (value ShutdownCommand of the product key)
-// with one word appended, or the system's own commands when that value is not set.
+// diagnostic lines from the results; a backend only makes the calls. On both systems each call
+// runs the administrator's shutdown command (value ShutdownCommand of the product key in the
+// registry, or its stand-in on Linux) with one word appended when that value is set. Otherwise
+// Windows: InitiateSystemShutdownExA and ExitWindowsEx, with the shutdown privilege of the
+// process token; Linux: the system's own commands.
 #pragma once
 
 #include <cstdint>
@@ -19,18 +20,18 @@ struct PrivilegeResult {
   int error = 0;  // the system's error number of the failed step
 };
 
-// One command that a Linux backend ran (or tried to run) for a shutdown call.
+// One command that a backend ran (or tried to run) for a shutdown call.
 struct ShutdownCommandRun {
   std::string commandLine;  // program and arguments joined by blanks, for the log
-  int error = 0;            // not 0: it could not be started (errno), or was refused
+  int error = 0;            // not 0: it could not be started (errno, GetLastError), or was refused
   int exitCode = 0;         // its exit status; 128 + the signal when a signal ended it
   bool timedOut = false;    // still running after the bounded wait: it was ended and reaped
 };
 
 struct ShutdownCallResult {
   bool accepted = false;  // the system took the request
-  int error = 0;          // Windows: GetLastError when refused
-  std::vector<ShutdownCommandRun> runs;  // Linux: the commands tried, in order
+  int error = 0;          // Windows: GetLastError when refused; a command: its error or exit code
+  std::vector<ShutdownCommandRun> runs;  // the commands tried, in order
 };
 
 class SystemShutdown {
@@ -49,10 +50,10 @@ class SystemShutdown {
   // Disables the privilege again in the token kept by EnableShutdownPrivilege and closes it.
   virtual PrivilegeResult DisableShutdownPrivilege() = 0;
   // InitiateSystemShutdownEx for this machine: no message, time-out 0, applications forced
-  // closed, no restart. Linux: the orderly shutdown, a power-off (word "shutdown").
+  // closed, no restart. The command gets the word "shutdown" (Linux: a power-off).
   virtual ShutdownCallResult RequestShutdown(std::uint32_t reason) = 0;
-  // ExitWindowsEx. Linux: with kExitPowerOff a power-off (word "poweroff"), otherwise a halt
-  // (word "halt"). Blocks at most for the bounded wait of the command on Linux.
+  // ExitWindowsEx. The command gets "poweroff" with kExitPowerOff, otherwise "halt". Blocks at
+  // most for the bounded wait of the command.
   virtual ShutdownCallResult RequestExit(std::uint32_t flags, std::uint32_t reason) = 0;
 };
 

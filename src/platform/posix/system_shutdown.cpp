@@ -11,16 +11,12 @@
 #include "common/command_args.h"
 #include "platform/posix/shutdown_command.h"
 #include "platform/registry.h"
+#include "platform/shutdown_command_value.h"
 
 namespace platform {
 namespace posix {
 
 namespace {
-
-constexpr char kProductKey[] = "Software\\Quillon\\VoltSentry\\CurrentVersion";
-constexpr char kFallbackKey[] = "Software\\Brennix\\VoltSentry\\CurrentVersion";
-constexpr char kCommandValue[] = "ShutdownCommand";
-constexpr std::size_t kCommandBytes = 1024;
 
 class CommandShutdown : public SystemShutdown {
  public:
@@ -35,14 +31,9 @@ class CommandShutdown : public SystemShutdown {
   }
 
  private:
-  // The configured command, read afresh for every call; empty when none is set. The key is
-  // chosen as for the installation directory: the product key, else the fallback key.
+  // The configured command's words; empty when none is set.
   std::vector<std::string> Configured() {
-    std::unique_ptr<RegistryKey> key = registry_.OpenLocalMachineKey(kProductKey);
-    if (!key) key = registry_.OpenLocalMachineKey(kFallbackKey);
-    std::string value;
-    if (!key || !key->QueryValue(kCommandValue, &value, kCommandBytes)) return {};
-    return common::SplitCommandLine(value);
+    return common::SplitCommandLine(ConfiguredShutdownCommand(registry_));
   }
 
   ShutdownCallResult Run(const std::string& word) {

@@ -1,15 +1,43 @@
-// Windows shutdown: the shutdown privilege of the process token, InitiateSystemShutdownExA and
-// ExitWindowsEx (advapi32 and user32).
+// Windows shutdown: the shutdown privilege of the process token, and the administrator's
+// ShutdownCommand when it is set, else InitiateSystemShutdownExA and ExitWindowsEx (advapi32
+// and user32).
 #include "platform/system_shutdown.h"
 
+#include <cstdlib>
+#include <utility>
+
+#include "common/command_args.h"
+#include "platform/registry.h"
+#include "platform/shutdown_command_value.h"
+#include "platform/win32/shutdown_command.h"
 #include "platform/win32/windows_support.h"
 
 namespace platform {
+namespace win32 {
 
 namespace {
 
+// How long the shutdown command may take before it is ended, as on Linux.
+constexpr int kCommandWaitMs = 20000;
+
+ShutdownCallResult Result(BOOL ok) {
+  ShutdownCallResult result;
+  result.accepted = ok != FALSE;
+  if (!result.accepted) result.error = static_cast<int>(GetLastError());
+  return result;
+}
+
+ShutdownCallResult Refused() {
+  ShutdownCallResult result;
+  result.error = ERROR_CANCELLED;
+  return result;
+}
+
 class Win32SystemShutdown : public SystemShutdown {
  public:
+  Win32SystemShutdown(Registry& registry, ShutdownCalls calls, int waitMs)
+      : registry_(registry), calls_(std::move(calls)), waitMs_(waitMs) {}
+
   PrivilegeResult EnableShutdownPrivilege() override {
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
@@ -35,11 +63,17 @@ class Win32SystemShutdown : public SystemShutdown {
   }
 
   ShutdownCallResult RequestShutdown(std::uint32_t reason) override {
-    return Result(InitiateSystemShutdownExA(nullptr, nullptr, 0, TRUE, FALSE, reason));
+    const std::string command = Configured();
+    if (!command.empty()) return RunCommand(command, "shutdown");
+    return calls_.initiate(reason);
   }
 
   ShutdownCallResult RequestExit(std::uint32_t flags, std::uint32_t reason) override {
-    return Result(ExitWindowsEx(flags, reason));
+    const std::string command = Configured();
+    if (!command.empty()) {
+      return RunCommand(command, (flags & kExitPowerOff) != 0 ? "poweroff" : "halt");
+    }
+    return calls_.exitWindows(flags, reason);
   }
 
  private:
@@ -50,10 +84,19 @@ class Win32SystemShutdown : public SystemShutdown {
     return result;
   }
 
-  static ShutdownCallResult Result(BOOL ok) {
+  // The command line as written; empty when none is set or it holds no program.
+  std::string Configured() {
+    const std::string value = ConfiguredShutdownCommand(registry_);
+    return common::SplitCommandLine(value).empty() ? std::string() : value;
+  }
+
+  // The command with the word appended; its exit code 0 counts as accepted, as on Linux.
+  ShutdownCallResult RunCommand(const std::string& command, const char* word) {
     ShutdownCallResult result;
-    result.accepted = ok != FALSE;
-    if (!result.accepted) result.error = static_cast<int>(GetLastError());
+    result.runs.push_back(RunShutdownCommand(command + " " + word, waitMs_));
+    const ShutdownCommandRun& run = result.runs.back();
+    result.accepted = run.error == 0 && !run.timedOut && run.exitCode == 0;
+    if (!result.accepted) result.error = run.error != 0 ? run.error : run.exitCode;
     return result;
   }
 
@@ -75,15 +118,41 @@ class Win32SystemShutdown : public SystemShutdown {
     return result;
   }
 
-  win32::UniqueHandle token_;
+  Registry& registry_;
+  const ShutdownCalls calls_;
+  const int waitMs_;
+  UniqueHandle token_;
   LUID privilege_{};
 };
 
 }  // namespace
 
+ShutdownCalls SystemShutdownCalls(const char* noSystemShutdown) {
+  if (noSystemShutdown != nullptr && *noSystemShutdown != '\0') {
+    return ShutdownCalls{[](std::uint32_t) { return Refused(); },
+                         [](std::uint32_t, std::uint32_t) { return Refused(); }};
+  }
+  return ShutdownCalls{
+      [](std::uint32_t reason) {
+        return Result(InitiateSystemShutdownExA(nullptr, nullptr, 0, TRUE, FALSE, reason));
+      },
+      [](std::uint32_t flags, std::uint32_t reason) {
+        return Result(ExitWindowsEx(flags, reason));
+      }};
+}
+
+std::unique_ptr<SystemShutdown> MakeSystemShutdown(Registry& registry, ShutdownCalls calls,
+                                                   int waitMs) {
+  return std::make_unique<Win32SystemShutdown>(registry, std::move(calls), waitMs);
+}
+
+}  // namespace win32
+
 SystemShutdown& SystemShutdownBackend() {
-  static Win32SystemShutdown backend;
-  return backend;
+  static const std::unique_ptr<SystemShutdown> backend = win32::MakeSystemShutdown(
+      SystemRegistry(), win32::SystemShutdownCalls(std::getenv(win32::kNoSystemShutdownVariable)),
+      win32::kCommandWaitMs);
+  return *backend;
 }
 
 }  // namespace platform

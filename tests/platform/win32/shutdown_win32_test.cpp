@@ -1,14 +1,114 @@
 // The Windows backends of the shutdown and the user checks, as far as a test may go: the
-// shutdown privilege is enabled and disabled again, but no shutdown is ever requested.
+// shutdown privilege is enabled and disabled again, the system's own calls are replaced by ones
+// that only count, and every command is the recorder.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <string>
 #include <vector>
 
 #include "platform/system_shutdown.h"
 #include "platform/user_sessions.h"
+#include "platform/win32/shutdown_command.h"
 #include "platform/win32/windows_support.h"
+#include "support/fake_platform.h"
+#include "support/temp_dir.h"
 
 namespace {
+
+using platform::SystemShutdown;
+
+constexpr char kProductKey[] = "Software\\Quillon\\VoltSentry\\CurrentVersion";
+const std::string kRecorder = SHUTDOWN_RECORDER;
+
+// The system's calls as a test may make them: each is counted with its arguments and refused
+// (ERROR_ACCESS_DENIED, as for an account without the privilege).
+struct CountedCalls {
+  platform::win32::ShutdownCalls Calls() {
+    return {[this](std::uint32_t reason) {
+              made.push_back("initiate " + std::to_string(reason));
+              return Refusal();
+            },
+            [this](std::uint32_t flags, std::uint32_t reason) {
+              made.push_back("exit " + std::to_string(flags) + " " + std::to_string(reason));
+              return Refusal();
+            }};
+  }
+  platform::ShutdownCallResult Refusal() const {
+    platform::ShutdownCallResult result;
+    result.error = ERROR_ACCESS_DENIED;
+    return result;
+  }
+  std::vector<std::string> made;
+};
+
+// The three ways in the order the service may make them, with its flags and reasons.
+std::vector<platform::ShutdownCallResult> AllThreeWays(SystemShutdown& backend) {
+  return {backend.RequestShutdown(0x80040001),
+          backend.RequestExit(SystemShutdown::kExitShutdown | SystemShutdown::kExitForce, 1),
+          backend.RequestExit(SystemShutdown::kExitPowerOff | SystemShutdown::kExitForce,
+                              0x80040000)};
+}
+
+TEST(Win32ShutdownCommand, TheCommandReplacesTheSystemsCalls) {
+  vstest::TempDir dir;
+  vstest::FakeRegistry registry;
+  const std::string command = "\"" + kRecorder + "\" " + dir.File("calls");
+  registry.SetValue(kProductKey, "ShutdownCommand", command);
+  CountedCalls counted;
+  auto backend = platform::win32::MakeSystemShutdown(registry, counted.Calls(), 10000);
+  const std::vector<platform::ShutdownCallResult> results = AllThreeWays(*backend);
+  EXPECT_TRUE(counted.made.empty());
+  for (const platform::ShutdownCallResult& result : results) {
+    EXPECT_TRUE(result.accepted) << "error " << result.error;
+    ASSERT_EQ(1u, result.runs.size());
+  }
+  EXPECT_EQ(command + " halt", results[1].runs[0].commandLine);
+  EXPECT_EQ("[shutdown]\n[halt]\n[poweroff]\n", dir.Read("calls"));
+}
+
+TEST(Win32ShutdownCommand, WithoutAProgramTheSystemsCallsAreMadeAndTheirRefusalPassedOn) {
+  for (const char* value : {"<none>", "", " \t "}) {
+    vstest::FakeRegistry registry;
+    if (std::string(value) != "<none>") registry.SetValue(kProductKey, "ShutdownCommand", value);
+    CountedCalls counted;
+    auto backend = platform::win32::MakeSystemShutdown(registry, counted.Calls(), 10000);
+    for (const platform::ShutdownCallResult& result : AllThreeWays(*backend)) {
+      EXPECT_FALSE(result.accepted) << "[" << value << "]";
+      EXPECT_EQ(ERROR_ACCESS_DENIED, result.error) << "[" << value << "]";
+      EXPECT_TRUE(result.runs.empty()) << "[" << value << "]";
+    }
+    EXPECT_EQ((std::vector<std::string>{"initiate 2147745793", "exit 5 1", "exit 12 2147745792"}),
+              counted.made)
+        << "[" << value << "]";
+  }
+}
+
+TEST(Win32ShutdownCommand, AMissingProgramIsAnErrorAndAHangingOneIsEnded) {
+  const platform::ShutdownCommandRun missing =
+      platform::win32::RunShutdownCommand("Z:\\nonexistent\\voltsentry-off.exe shutdown", 1000);
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, missing.error);
+  EXPECT_FALSE(missing.timedOut);
+
+  vstest::TempDir dir;
+  const auto begun = std::chrono::steady_clock::now();
+  const platform::ShutdownCommandRun hanging = platform::win32::RunShutdownCommand(
+      "\"" + kRecorder + "\" --sleep 20000 " + dir.File("calls") + " shutdown", 300);
+  EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(10));
+  EXPECT_TRUE(hanging.timedOut);
+  EXPECT_EQ(0, hanging.error);
+  EXPECT_FALSE(dir.Exists("calls")) << "it was ended before it recorded";
+}
+
+TEST(Win32ShutdownCommand, TheSafetyNetRefusesTheSystemsCalls) {
+  const platform::win32::ShutdownCalls refusing = platform::win32::SystemShutdownCalls("1");
+  const platform::ShutdownCallResult initiate = refusing.initiate(0x80040001);
+  EXPECT_FALSE(initiate.accepted);
+  EXPECT_EQ(ERROR_CANCELLED, initiate.error);
+  const platform::ShutdownCallResult exit = refusing.exitWindows(12, 0x80040000);
+  EXPECT_FALSE(exit.accepted);
+  EXPECT_EQ(ERROR_CANCELLED, exit.error);
+}
 
 TEST(Win32Shutdown, ThePrivilegeIsEnabledAndDisabledInOneToken) {
   platform::SystemShutdown& shutdown = platform::SystemShutdownBackend();

@@ -1,5 +1,5 @@
-// A harmless stand-in for the shutdown commands, for tests and the demo: appends one line with
-// its arguments to a file and ends.
+// A harmless stand-in for the shutdown commands, for tests and the demo, built for both systems:
+// appends one line with its arguments to a file and ends.
 //   shutdown_recorder [--fail] [--sleep MS] FILE [ARGUMENT...]
 // The line holds each ARGUMENT in brackets, separated by blanks ("[systemctl] [poweroff]").
 // --fail ends with status 1 (a command that refuses); --sleep waits first (one that hangs).
@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
     if (!line.empty()) line += ' ';
     line += std::string("[") + argv[i] + "]";
   }
-  std::FILE* out = std::fopen(file, "a");
+  // Binary: the line ends are LF on Windows too.
+  std::FILE* out = std::fopen(file, "ab");
   if (out == nullptr) return 3;
   std::fprintf(out, "%s\n", line.c_str());
   std::fclose(out);
