@@ -34,7 +34,8 @@ bool PrivilegeDone(const platform::PrivilegeResult& result, SrvLog& srvLog) {
   return false;
 }
 
-// The call's outcome: the commands a Linux backend ran, then "<name>　成功" or "<name>　失敗".
+// The call's outcome: the commands the backend ran (a configured ShutdownCommand, or the Linux
+// system commands), then "<name>　成功" or "<name>　失敗".
 bool Report(const platform::ShutdownCallResult& result, const char* name, SrvLog& srvLog) {
   for (const platform::ShutdownCommandRun& run : result.runs) {
     if (run.error != 0) {
