@@ -45,6 +45,18 @@ constexpr int kCodeSelfTest = 40;
 constexpr int kCodeAck = 92;
 constexpr int kCodeNak = 93;
 
+// Reasons in byte 121 of a NAK.
+constexpr int kReasonNone = 0;           // a NAK received as a request is refused with no reason
+constexpr int kReasonNoAccess = 1;       // upshut without the 'J' 'Q' signature
+constexpr int kReasonRefused = 2;        // timer off; self-test not started; monitoring refused
+                                         // or the service not ready (code 6, any request)
+constexpr int kReasonTimes = 3;          // upshut: restart before the shutdown
+constexpr int kReasonBusy = 4;           // shutdown in progress; Reload_Tab could not read
+constexpr int kReasonNotNormal = 5;      // self-test: the UPS is not in the normal state
+// Ours: a command that changes something (11, 17, 40) came from a host that commandhosts of
+// [upstab] does not list. Only services with that key set give it.
+constexpr int kReasonHostNotAllowed = 6;
+
 using CommandDatagram = std::array<unsigned char, kDatagramSize>;
 
 // The code byte as sent at time t: code XOR the low seven bits of t.
@@ -69,8 +81,9 @@ struct ReceivedCommand {
   std::uint32_t time = 0;  // the sender's clock
 };
 
-// Unscrambles code and time. A datagram too short to hold the time field is no command (code
-// 0); bytes past size are never read.
+// Unscrambles code and time in unsigned 32-bit arithmetic, so that any field, hostile ones
+// included, gives a time and a code 0..255. A datagram too short to hold the time field is no
+// command (code 0); bytes past size are never read.
 ReceivedCommand UnscrambleDatagram(const unsigned char* bytes, std::size_t size);
 
 }  // namespace protocol
