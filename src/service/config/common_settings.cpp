@@ -2,9 +2,11 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/profile.h"
+#include "service/config/command_hosts.h"
 #include "service/config/profile_int.h"
 #include "service/host/service_context.h"
 #include "service/host/srv_log.h"
@@ -21,6 +23,8 @@ constexpr int kDefaultStatusInterval = 60;
 constexpr std::size_t kStringBuffer = 128;
 // A default no value in a file can hold: tells a missing key from an empty one.
 constexpr char kAbsent[] = "\x7f";
+// commandhosts may list more than the 127 characters of the other strings.
+constexpr std::size_t kHostsBuffer = 1024;
 
 int GetInt(const ServiceContext& context, const char* key, int def) {
   return ReadProfileInt(kSection, key, def, context.upstabPath);
@@ -58,25 +62,41 @@ int PortOrDefault(int value, int def) {
   return (port == 0 || port > 65535u) ? def : value;
 }
 
-// putofftime: an optional "+" (the plus flag), then a decimal number kept in 60..99999.
-void ReadPutOffTime(ServiceContext& context) {
+// putofftime: an optional "+" (the plus flag), then a decimal number kept in 60..99999. An
+// absent key gives 60 and keeps the plus flag as it was.
+void ReadPutOffTime(const ServiceContext& context, CommonData* data) {
   const std::string value = GetString(context, "putofftime", kAbsent);
   if (value == kAbsent) {
-    context.putofftime = 60;
+    data->putofftime = 60;
     return;
   }
   const char* digits = value.c_str();
   if (*digits == '+') {
-    context.putoffPlus = 1;
+    data->putoffPlus = 1;
     ++digits;
   } else {
-    context.putoffPlus = 0;
+    data->putoffPlus = 0;
   }
   // strtol saturates instead of overflowing; the range check below takes care of the rest.
   long number = std::strtol(digits, nullptr, 10);
   if (number < 60) number = 60;
   if (number > 99999) number = 99999;
-  context.putofftime = static_cast<int>(number);
+  data->putofftime = static_cast<int>(number);
+}
+
+// commandhosts (ours): a key that is absent or blank leaves every host allowed; entries that
+// are no address are left out with a line, so that a list of nothing but typing errors allows
+// nobody rather than everybody.
+void ReadCommandHosts(const ServiceContext& context, SrvLog& srvLog, CommonData* data) {
+  const std::string text = platform::ProfileGetString(kSection, "commandhosts", "",
+                                                      context.upstabPath, kHostsBuffer);
+  std::vector<std::string> rejected;
+  data->commandHosts = ParseCommandHosts(text, &rejected);
+  data->commandHostsSet = !data->commandHosts.empty() || !rejected.empty();
+  for (const std::string& entry : rejected) {
+    srvLog.Format("readIni_commonData：commandhosts[%s]はアドレスではありません（無視します）",
+                  entry.c_str());
+  }
 }
 
 }  // namespace
@@ -157,23 +177,26 @@ int ReadCommonData(ServiceContext& context, SrvLog& srvLog, std::string* cause) 
     return 0;
   }
 
+  // Everything is read into one set and published at the end, so that the poll and timer
+  // threads never see a set that is half old, half new.
+  CommonData data = context.CommonDataSet();
   const std::string defaultLog = platform::JoinPath(context.installDir, "upslog");
   const std::string upslog = GetString(context, "upslog", "");
   if (upslog.empty()) {
     if (!platform::ProfileWriteString(kSection, "upslog", defaultLog, context.upstabPath)) {
       srvLog.Write("readIni_commonData：upslogを書き込めません");
     }
-    context.SetUpsLogPath(defaultLog);
+    data.upsLogPath = defaultLog;
   } else if (upslog[0] == '#') {
-    context.SetUpsLogPath("");
+    data.upsLogPath.clear();
   } else {
-    context.SetUpsLogPath(upslog);
+    data.upsLogPath = upslog;
   }
 
-  context.watchinterval = GetInt(context, "watchinterval", 900);
-  context.cleaninterval = GetInt(context, "cleaninterval", 86400);
-  context.untilshutdown = GetInt(context, "untilshutdown", 150);
-  context.forshutdown = GetInt(context, "forshutdown", 30);
+  data.watchinterval = GetInt(context, "watchinterval", 900);
+  data.cleaninterval = GetInt(context, "cleaninterval", 86400);
+  data.untilshutdown = GetInt(context, "untilshutdown", 150);
+  data.forshutdown = GetInt(context, "forshutdown", 30);
 
   int autoDown = GetInt(context, "upsautodown", 150);
   if (autoDown <= 0) {
@@ -182,17 +205,17 @@ int ReadCommonData(ServiceContext& context, SrvLog& srvLog, std::string* cause) 
     autoDown = 120;
   }
   if (autoDown > 9990) autoDown = 9990;
-  context.upsautodown = autoDown;
+  data.upsautodown = autoDown;
 
   int autoReboot = GetInt(context, "autoreboot", 1);
   if (autoReboot < 1) autoReboot = 0;
-  context.autoreboot = autoReboot;
+  data.autoreboot = autoReboot;
 
   int putOff = GetInt(context, "enableputoff", 0);
   if (putOff != 6) putOff = 0;
-  context.enableputoff = putOff;
+  data.enableputoff = putOff;
 
-  ReadPutOffTime(context);
+  ReadPutOffTime(context, &data);
 
   // A key of our own: seconds between status requests while online (default: the minute the
   // service always waited).
@@ -200,7 +223,10 @@ int ReadCommonData(ServiceContext& context, SrvLog& srvLog, std::string* cause) 
   if (statusInterval < 1 || statusInterval > kDefaultStatusInterval) {
     statusInterval = kDefaultStatusInterval;
   }
-  context.statusinterval = statusInterval;
+  data.statusinterval = statusInterval;
+
+  ReadCommandHosts(context, srvLog, &data);
+  context.PublishCommonData(data);
   return 1;
 }
 

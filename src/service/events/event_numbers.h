@@ -24,6 +24,7 @@ constexpr int kLinkOrUdpFailed = 206;
 constexpr int kScheduleAnnounced = 207;
 constexpr int kScheduleChanged = 208;
 constexpr int kPowerOffGivenUp = 210;
+constexpr int kUpshutNow = 211;            // an immediate shutdown ordered by upshut
 constexpr int kSelfTestStarted = 212;
 constexpr int kSelfTestPassed = 213;
 constexpr int kSelfTestFailed = 214;

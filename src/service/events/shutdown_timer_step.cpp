@@ -87,17 +87,19 @@ void ShutdownTimer::TimerStep() {
 
 void ShutdownTimer::Postpone() {
   ServiceContext& context = *context_;
-  if (context.enableputoff != kEnablePutOff) {
+  // The switch, the time and its plus flag of one reload together, never two halves.
+  const CommonData settings = context.CommonDataSet();
+  if (settings.enableputoff != kEnablePutOff) {
     context.powerState = 21;
     return;
   }
   const std::int32_t stop =
-      ClampTime(static_cast<std::int64_t>(context.schedStop) + context.putofftime);
+      ClampTime(static_cast<std::int64_t>(context.schedStop) + settings.putofftime);
   context.schedStop = stop;
   const std::int32_t nextStart = context.schedNextStart;
   if (nextStart != kNoTime && stop >= nextStart) schedule_.RefreshSchedule();
   events_.RaiseEvent(event::kStopPostponed);
-  if (context.putoffPlus && (users_.LocalUserLoggedOn() || users_.RemoteFilesOpen())) return;
+  if (settings.putoffPlus && (users_.LocalUserLoggedOn() || users_.RemoteFilesOpen())) return;
   context.powerState = 21;
 }
 

@@ -153,7 +153,11 @@ int PowerStates::StepLinkLost(std::int64_t now) {
 int PowerStates::StepScheduledPowerOff(std::int64_t now) {
   ServiceContext& c = p_.context;
   const std::int32_t nextStart = c.schedNextStart.load();
-  const int restart = nextStart == kNoTime ? 0 : ClampSeconds(std::int64_t{nextStart} - now);
+  int restart = nextStart == kNoTime ? 0 : ClampSeconds(std::int64_t{nextStart} - now);
+  // A restart that is due already (an upshut with the same stop and start minutes, or a late
+  // stop) must still be a restart: 0 or less would tell the UPS to stay off. The power-off
+  // command raises the 1 s to its shortest restart delay.
+  if (nextStart != kNoTime && restart <= 0) restart = 1;
   if (CommandPowerOff(restart)) c.powerState = 26;
   return 0;
 }

@@ -14,7 +14,7 @@
 #include "service/logging/placeholder_log_cleaning.h"
 #include "service/logging/ups_log_writer.h"
 #include "service/schedule/placeholders.h"
-#include "service/udp/placeholders.h"
+#include "service/udp/udp_command_server.h"
 #include "service/udp/udp_notice_service.h"
 #include "service/upslink/ups_link.h"
 
@@ -28,7 +28,6 @@ ServiceParts ProductionParts(ServiceApp& app) {
 
   // Parts that use others are made after them; the app owns them all.
   ServiceParts parts;
-  parts.udpServer = std::make_unique<PlaceholderUdpServer>(srvLog);
   parts.messenger = std::make_unique<RingMessenger>(context, system.eventLog, srvLog);
   parts.programs = std::make_unique<Programs>(context, srvLog, system);
   parts.notices = std::make_unique<UdpNoticeService>(system.sockets, clock, context, srvLog);
@@ -36,6 +35,8 @@ ServiceParts ProductionParts(ServiceApp& app) {
                                                    system.sockets, *parts.messenger,
                                                    *parts.programs);
   parts.schedule = std::make_unique<PlaceholderSchedule>(context, srvLog);
+  parts.udpServer = std::make_unique<UdpServer>(UdpServerParts{
+      context, system.sockets, clock, srvLog, *parts.events, *parts.programs, *parts.schedule});
   parts.upsLog = std::make_unique<UpsLog>(context, srvLog, clock);
   parts.users = std::make_unique<LoggedOnUserCheck>(system.userSessions, srvLog);
   parts.timer = std::make_unique<ShutdownTimer>(

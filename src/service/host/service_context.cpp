@@ -14,6 +14,55 @@ void ServiceContext::SetUpsLogPath(const std::string& path) {
   upsLogPath_ = path;
 }
 
+void ServiceContext::PublishCommonData(const CommonData& data) {
+  std::lock_guard<std::mutex> settings(settingsLock_);
+  {
+    std::lock_guard<std::mutex> guard(textLock_);
+    upsLogPath_ = data.upsLogPath;
+  }
+  watchinterval = data.watchinterval;
+  cleaninterval = data.cleaninterval;
+  untilshutdown = data.untilshutdown;
+  forshutdown = data.forshutdown;
+  upsautodown = data.upsautodown;
+  const int delay = rebootdelay.load();
+  autoreboot = data.autoreboot != 0 && delay != 0 ? delay : data.autoreboot;
+  enableputoff = data.enableputoff;
+  putofftime = data.putofftime;
+  putoffPlus = data.putoffPlus;
+  statusinterval = data.statusinterval;
+  commandHostsSet_ = data.commandHostsSet;
+  commandHosts_ = data.commandHosts;
+}
+
+CommonData ServiceContext::CommonDataSet() const {
+  std::lock_guard<std::mutex> settings(settingsLock_);
+  CommonData data;
+  {
+    std::lock_guard<std::mutex> guard(textLock_);
+    data.upsLogPath = upsLogPath_;
+  }
+  data.watchinterval = watchinterval;
+  data.cleaninterval = cleaninterval;
+  data.untilshutdown = untilshutdown;
+  data.forshutdown = forshutdown;
+  data.upsautodown = upsautodown;
+  data.autoreboot = autoreboot;
+  data.enableputoff = enableputoff;
+  data.putofftime = putofftime;
+  data.putoffPlus = putoffPlus;
+  data.statusinterval = statusinterval;
+  data.commandHostsSet = commandHostsSet_;
+  data.commandHosts = commandHosts_;
+  return data;
+}
+
+void ServiceContext::PublishRebootDelay(int delay) {
+  std::lock_guard<std::mutex> settings(settingsLock_);
+  rebootdelay = delay;
+  if (autoreboot.load() != 0) autoreboot = delay;
+}
+
 std::string ServiceContext::History() const {
   std::lock_guard<std::mutex> guard(textLock_);
   return history_;

@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/event.h"
+#include "service/config/command_hosts.h"
 
 namespace wardend {
 
@@ -20,6 +22,26 @@ constexpr std::int32_t kNoTime = 1999999995;
 constexpr int kStatusRecordSize = 128;
 
 using StatusRecord = std::array<unsigned char, kStatusRecordSize>;
+
+// The settings that ReadCommonData reads at start-up and at every Reload_Tab, as one value set:
+// a reload reads all of them first and publishes them in one step.
+struct CommonData {
+  std::string upsLogPath;  // empty: the UPS log is off
+  int watchinterval = 0;
+  int cleaninterval = 0;
+  int untilshutdown = 0;
+  int forshutdown = 0;
+  int upsautodown = 0;
+  int autoreboot = 0;  // as read; a link's rebootdelay replaces a value other than 0
+  int enableputoff = 0;
+  int putofftime = 60;
+  int putoffPlus = 0;
+  int statusinterval = 60;
+  // commandhosts of [upstab] (ours): when set, only the listed hosts may send the commands
+  // that change something.
+  bool commandHostsSet = false;
+  std::vector<HostRange> commandHosts;
+};
 
 class ServiceContext {
  public:
@@ -86,6 +108,16 @@ class ServiceContext {
   std::atomic<int> statusinterval{60};  // ours: seconds between status requests while online
   std::string History() const;
   void SetHistory(const std::string& value);
+  // The link's rebootdelay (0 until the link has read it), which stands for an autoreboot other
+  // than 0 in every published set, so that a reload never shows the bare value in between.
+  std::atomic<int> rebootdelay{0};
+
+  // Publishes a whole set at once: the words above, the UPS log path and the command hosts.
+  // A reader that needs several of them together takes CommonDataSet, under the same lock.
+  void PublishCommonData(const CommonData& data);
+  CommonData CommonDataSet() const;
+  // The link's settings reload: rebootdelay and the autoreboot it stands for, in one step.
+  void PublishRebootDelay(int delay);
 
   // --- Programs ---------------------------------------------------------------------------
   // Seconds before a scheduled stop at which slot program 7 runs (read with the slots, >= 0).
@@ -127,6 +159,10 @@ class ServiceContext {
   platform::Event immediateShutdown{platform::EventReset::Auto};
 
  private:
+  // Taken for a whole published set; before textLock_ when both are held.
+  mutable std::mutex settingsLock_;
+  bool commandHostsSet_ = false;          // guarded by settingsLock_
+  std::vector<HostRange> commandHosts_;   // guarded by settingsLock_
   mutable std::mutex textLock_;  // guards the texts a reload rewrites
   std::string upsLogPath_;
   std::string history_;

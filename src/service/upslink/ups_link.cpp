@@ -163,20 +163,24 @@ void UpsLink::ReadSettings(const std::string& path, bool all) {
   if (all) {
     ReadInt(path, "baudrate", &baudrate_);
     ReadText(path, "parity", &parity_);
-  }
-  ReadInt(path, "rebootdelay", &rebootdelay_);
-  if (all) {
     ReadInt(path, "relaymode", &relaymode_);
     ReadInt(path, "relayondelay", &relayondelay_);
     ReadInt(path, "relayoffdelay", &relayoffdelay_);
   }
-  ReadInt(path, "selftest", &schedule_.enabled);
+  // A reload runs while the supervision thread tests the self-test schedule and the poll thread
+  // may give the power-off command: the values are read first and published together.
+  int delay = rebootdelay_.load();
+  ReadInt(path, "rebootdelay", &delay);
+  delay = delay < 60 ? 60 : (delay > 6000 ? 6000 : delay);
+  int enabled = schedule_.enabled.load();
+  ReadInt(path, "selftest", &enabled);
   int interval = 0;
   const bool haveInterval = ReadInt(path, "testinterval", &interval);
 
-  const int delay = rebootdelay_.load();
-  rebootdelay_.store(delay < 60 ? 60 : (delay > 6000 ? 6000 : delay));
-  if (context_->autoreboot.load() != 0) context_->autoreboot.store(rebootdelay_.load());
+  std::lock_guard<std::mutex> guard(settingsLock_);
+  rebootdelay_.store(delay);
+  context_->PublishRebootDelay(delay);
+  schedule_.enabled.store(enabled);
   if (haveInterval) {
     // Digits: week of the month, weekday, hour (2310: second week, Wednesday, 10 o'clock).
     schedule_.weekOfMonth.store(interval / 1000);
@@ -476,17 +480,25 @@ int UpsLink::CommandShutdown(int offDelay, int restartDelay) {
 int UpsLink::SelfTestDue() {
   Inside inside(*this);
   if (inside.Idle()) return 0;
-  if (schedule_.enabled.load() != 1) return 0;
+  int enabled = 0;
+  int weekday = 0;
+  int hour = 0;
+  int week = 0;
+  {
+    // One set, never half of a reload.
+    std::lock_guard<std::mutex> guard(settingsLock_);
+    enabled = schedule_.enabled.load();
+    weekday = schedule_.weekday.load();
+    hour = schedule_.hour.load();
+    week = schedule_.weekOfMonth.load();  // row of the day in a month whose weeks begin Sunday
+  }
+  if (enabled != 1) return 0;
   const std::int64_t now = clock_.Now();
   const std::int64_t lastStart = schedule_.lastStart.load();
   if (now < lastStart + 3600) return 0;
   std::tm local{};
   if (!platform::ToLocalTime(now, &local)) return 0;
-  if (local.tm_wday != schedule_.weekday.load() || local.tm_hour != schedule_.hour.load()) {
-    return 0;
-  }
-  // The row of the day in a month calendar whose weeks begin on Sunday, 1..6.
-  const int week = schedule_.weekOfMonth.load();
+  if (local.tm_wday != weekday || local.tm_hour != hour) return 0;
   // Every matching hour, week after week; the hour's guard above keeps it to one a time.
   return week == 0 || week == (local.tm_mday - local.tm_wday + 12) / 7;
 }

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "platform/event.h"
@@ -120,6 +121,9 @@ class UpsLink : public Link {
   std::atomic<int> relayondelay_{0};
   std::atomic<int> relayoffdelay_{0};
   SelfTestSchedule schedule_;
+  // Held while a settings read publishes rebootdelay and the schedule, and while the schedule
+  // is tested.
+  std::mutex settingsLock_;
 
   StatusRecord record_{};
   StatusHistory history_;

@@ -134,6 +134,13 @@ TEST_F(PowerStateTest, EveryTransitionRule) {
       {"power-off with restart", 25, 1,
        [](PowerStateTest& t) { t.context().schedNextStart = kT0 + 3600; }, 26, 0,
        {"link.CommandShutdown 150 3600"}},
+      // A restart due now or already past still restarts: 0 or less would keep the UPS off.
+      {"power-off, restart due now", 25, 1,
+       [](PowerStateTest& t) { t.context().schedNextStart = kT0; }, 26, 0,
+       {"link.CommandShutdown 150 1"}},
+      {"power-off, restart past", 25, 1,
+       [](PowerStateTest& t) { t.context().schedNextStart = kT0 - 120; }, 26, 0,
+       {"link.CommandShutdown 150 1"}},
       {"power-off refused", 25, 1, failing, 25, 0, {"link.CommandShutdown 150 0"}},
       {"power-off given up", 25, 1, budgetSpent, 26, 0,
        {"link.CommandShutdown 150 0", "RaiseEvent 210"}},
