@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/profile.h"
+#include "platform/sockets.h"
 #include "support/temp_dir.h"
 #include "tools/upssim/upssim_process.h"
 
@@ -150,6 +151,12 @@ class WardendE2e : public ::testing::Test {
     for (const char* name : {"upstab.ini", "msg.ini", "upsrc.ini", "sched.ini"}) {
       CopyExample(install, name);
     }
+    // The command server binds upsport: a port of this test's own, so that tests run side by
+    // side (and beside an installed service) without taking each other's port.
+    upsport = FreeUdpPort();
+    ASSERT_NE(0, upsport);
+    ASSERT_TRUE(platform::ProfileWriteString("upstab", "upsport", std::to_string(upsport),
+                                             install.File("upstab.ini")));
     // A shutdown of the machine is only recorded (the paths hold no blanks: no quotes needed).
     scratch.Write("registry.ini", "[Software\\Quillon\\VoltSentry\\CurrentVersion]\r\nPathName=" +
                                       install.path() + "\r\nShutdownCommand=" SHUTDOWN_RECORDER
@@ -168,8 +175,22 @@ class WardendE2e : public ::testing::Test {
     EXPECT_EQ(0, WEXITSTATUS(status)) << wardend.Output();
   }
 
+  // A UDP port free right now (the system's choice for port 0 on the loopback); 0 if none.
+  static std::uint16_t FreeUdpPort() {
+    int error = 0;
+    std::unique_ptr<platform::UdpSocket> socket =
+        platform::SystemSocketLayer().OpenUdpSocket(&error);
+    std::uint16_t port = 0;
+    if (!socket || socket->Bind(platform::kLoopbackAddress, 0) != 0 ||
+        socket->LocalPort(&port) != 0) {
+      return 0;
+    }
+    return port;
+  }
+
   vstest::TempDir install;
   vstest::TempDir scratch;
+  std::uint16_t upsport = 0;  // the service's UDP port in this test's upstab.ini
 };
 
 // --- The simulated UPS on a pseudo-terminal -----------------------------------------------
