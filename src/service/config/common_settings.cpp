@@ -19,6 +19,7 @@ constexpr char kSection[] = "upstab";
 // The shortest record that holds its time stamp.
 constexpr int kMinLogSize = 4;
 constexpr int kDefaultStatusInterval = 60;
+constexpr int kDefaultReplyLimit = 20;
 // Strings are read as into the 128-byte buffers of the settings.
 constexpr std::size_t kStringBuffer = 128;
 // A default no value in a file can hold: tells a missing key from an empty one.
@@ -97,6 +98,17 @@ void ReadCommandHosts(const ServiceContext& context, SrvLog& srvLog, CommonData*
     srvLog.Format("readIni_commonData：commandhosts[%s]はアドレスではありません（無視します）",
                   entry.c_str());
   }
+}
+
+// replylimit (ours): answers a second to one UDP source. Only a plain number counts: 0 lifts the
+// limit (a benchmark, or many monitors behind one address), so a typing error must not.
+int ReadReplyLimit(const ServiceContext& context) {
+  const std::string value = GetString(context, "replylimit", "");
+  if (value.empty() || value.size() > 6 ||
+      value.find_first_not_of("0123456789") != std::string::npos) {
+    return kDefaultReplyLimit;
+  }
+  return std::atoi(value.c_str());
 }
 
 }  // namespace
@@ -224,6 +236,8 @@ int ReadCommonData(ServiceContext& context, SrvLog& srvLog, std::string* cause) 
     statusInterval = kDefaultStatusInterval;
   }
   data.statusinterval = statusInterval;
+
+  data.replylimit = ReadReplyLimit(context);
 
   ReadCommandHosts(context, srvLog, &data);
   context.PublishCommonData(data);

@@ -21,8 +21,8 @@ int ReadCommonSettings(ServiceContext& context, SrvLog& srvLog, std::string* cau
 
 // Start-up and every reload: the upslog path (written back when missing), watchinterval,
 // cleaninterval, untilshutdown, forshutdown, upsautodown (0 or less: 120, with a line),
-// autoreboot, enableputoff, putofftime, and ours statusinterval and commandhosts. All are read
-// into one set that is published in one step (ServiceContext::PublishCommonData). 1 on
+// autoreboot, enableputoff, putofftime, and ours statusinterval, replylimit and commandhosts.
+// All are read into one set that is published in one step (ServiceContext::PublishCommonData). 1 on
 // success; 0 after one SrvLog line when the section is missing or empty, with nothing changed
 // and *cause (when given) as for ReadCommonSettings.
 int ReadCommonData(ServiceContext& context, SrvLog& srvLog, std::string* cause = nullptr);

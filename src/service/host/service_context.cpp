@@ -31,6 +31,7 @@ void ServiceContext::PublishCommonData(const CommonData& data) {
   putofftime = data.putofftime;
   putoffPlus = data.putoffPlus;
   statusinterval = data.statusinterval;
+  replylimit = data.replylimit;
   commandHostsSet_ = data.commandHostsSet;
   commandHosts_ = data.commandHosts;
 }
@@ -52,6 +53,7 @@ CommonData ServiceContext::CommonDataSet() const {
   data.putofftime = putofftime;
   data.putoffPlus = putoffPlus;
   data.statusinterval = statusinterval;
+  data.replylimit = replylimit;
   data.commandHostsSet = commandHostsSet_;
   data.commandHosts = commandHosts_;
   return data;

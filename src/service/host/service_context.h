@@ -41,6 +41,8 @@ struct CommonData {
   // that change something.
   bool commandHostsSet = false;
   std::vector<HostRange> commandHosts;
+  // replylimit of [upstab] (ours): UDP answers a second to one source; 0 lifts the limit.
+  int replylimit = 20;
 };
 
 class ServiceContext {
@@ -106,6 +108,7 @@ class ServiceContext {
   std::atomic<int> putofftime{60};
   std::atomic<int> putoffPlus{0};  // putofftime was written with a leading "+"
   std::atomic<int> statusinterval{60};  // ours: seconds between status requests while online
+  std::atomic<int> replylimit{20};      // ours: UDP answers a second to one source; 0: none
   std::string History() const;
   void SetHistory(const std::string& value);
   // The link's rebootdelay (0 until the link has read it), which stands for an autoreboot other

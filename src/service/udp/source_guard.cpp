@@ -5,7 +5,8 @@
 namespace wardend {
 
 SourceGuard::Verdict SourceGuard::Check(std::uint32_t address, std::uint16_t port, int upsport,
-                                        int xupsport, std::int64_t nowMs, bool* tell) {
+                                        int xupsport, int limit, std::int64_t nowMs,
+                                        bool* tell) {
   bool say = false;
   Verdict verdict = Verdict::Serve;
   if (port < 1024 || port == upsport || port == xupsport) {
@@ -15,7 +16,7 @@ SourceGuard::Verdict SourceGuard::Check(std::uint32_t address, std::uint16_t por
       say = true;
     }
     verdict = Verdict::ForgedPort;
-  } else {
+  } else if (limit > 0) {
     auto it = std::find_if(sources_.begin(), sources_.end(),
                            [address](const Source& s) { return s.address == address; });
     if (it == sources_.end()) {
@@ -39,7 +40,7 @@ SourceGuard::Verdict SourceGuard::Check(std::uint32_t address, std::uint16_t por
       source.count = 0;
       source.overInWindow = false;
     }
-    if (source.count >= kRepliesPerSecond) {
+    if (source.count >= limit) {
       source.overInWindow = true;
       if (!source.told) {
         source.told = true;

@@ -164,9 +164,10 @@ void UdpServer::Serve(const std::shared_ptr<platform::UdpSocket>& socket,
   if (code == 0) return;
 
   bool tell = false;
-  const SourceGuard::Verdict verdict = guard_.Check(
-      address, port, context_.upsport.load(), context_.xupsport.load(), clock_.MonotonicMs(),
-      &tell);
+  const int limit = context_.replylimit.load();
+  const SourceGuard::Verdict verdict =
+      guard_.Check(address, port, context_.upsport.load(), context_.xupsport.load(), limit,
+                   clock_.MonotonicMs(), &tell);
   if (verdict == SourceGuard::Verdict::ForgedPort) {
     if (tell) {
       srvLog_.Format("UDP受信：送信元ポート[%u]には応答しません　相手先[%s]", unsigned{port},
@@ -177,7 +178,7 @@ void UdpServer::Serve(const std::shared_ptr<platform::UdpSocket>& socket,
   if (verdict == SourceGuard::Verdict::Limited) {
     if (tell) {
       srvLog_.Format("UDP受信：要求が毎秒%d件を超えたため応答しません　相手先[%s]",
-                     SourceGuard::kRepliesPerSecond, DottedAddress(address).c_str());
+                     limit, DottedAddress(address).c_str());
     }
     return;
   }

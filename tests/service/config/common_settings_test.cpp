@@ -308,6 +308,12 @@ TEST(ReadCommonData, CorrectsOutOfRangeValues) {
       {"statusinterval=0", [](const ServiceContext& c) { return Field(c.statusinterval); }, 60},
       {"statusinterval=61", [](const ServiceContext& c) { return Field(c.statusinterval); }, 60},
       {"statusinterval=x", [](const ServiceContext& c) { return Field(c.statusinterval); }, 60},
+      // Ours: UDP answers a second per source; only a plain number counts, 0 lifts the limit.
+      {"replylimit=0", [](const ServiceContext& c) { return Field(c.replylimit); }, 0},
+      {"replylimit=500", [](const ServiceContext& c) { return Field(c.replylimit); }, 500},
+      {"replylimit=", [](const ServiceContext& c) { return Field(c.replylimit); }, 20},
+      {"replylimit=x", [](const ServiceContext& c) { return Field(c.replylimit); }, 20},
+      {"replylimit=-1", [](const ServiceContext& c) { return Field(c.replylimit); }, 20},
   };
   for (const auto& c : cases) {
     Fixture f(std::string("upsname=1\n") + c.line);

@@ -142,11 +142,16 @@ TEST_F(UdpServerTest, ForgedSourcePortsGetNoAnswer) {
 
 TEST_F(UdpServerTest, RepliesPerSourceAreLimitedWithOneLine) {
   Start();
-  const int sent = wardend::SourceGuard::kRepliesPerSecond + 10;
-  for (int i = 0; i < sent; ++i) client.Send(protocol::BuildScheduleRequest(kNow, 0), ServerPort());
-  int replies = 0;
-  while (!client.Receive(kQuietMs).empty()) ++replies;
-  EXPECT_EQ(wardend::SourceGuard::kRepliesPerSecond, replies);
+  const int sent = 30;
+  auto answered = [this, sent] {
+    for (int i = 0; i < sent; ++i) {
+      client.Send(protocol::BuildScheduleRequest(kNow, 0), ServerPort());
+    }
+    int replies = 0;
+    while (!client.Receive(kQuietMs).empty()) ++replies;
+    return replies;
+  };
+  EXPECT_EQ(20, answered()) << "the default replylimit";
   const std::string lines = LogTexts();
   const std::string limitLine = "UDP受信：要求が毎秒20件を超えたため応答しません　相手先[127.0.0.1]\n";
   const std::size_t first = lines.find(limitLine);
@@ -155,6 +160,12 @@ TEST_F(UdpServerTest, RepliesPerSourceAreLimitedWithOneLine) {
   // A second later the source is answered again.
   clock.AdvanceMs(1000);
   EXPECT_EQ(ReplyKind::Schedule, Ask(protocol::BuildScheduleRequest(kNow, 0), client).kind);
+  // replylimit 0 lifts the limit; another value takes effect at once.
+  clock.AdvanceMs(1000);
+  context.replylimit = 0;
+  EXPECT_EQ(sent, answered());
+  context.replylimit = 5;
+  EXPECT_EQ(5, answered());
 }
 
 TEST_F(UdpServerTest, CommandHostsLimitTheCommandsThatChangeSomething) {
