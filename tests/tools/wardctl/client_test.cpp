@@ -174,12 +174,13 @@ TEST_F(WardctlClient, DatagramsThatAnswerSomethingElseArePassedOver) {
   int error = 0;
   std::unique_ptr<platform::UdpSocket> stranger = sockets().OpenUdpSocket(&error);
   ASSERT_TRUE(stranger && stranger->Bind(platform::kLoopbackAddress, 0) == 0);
-  FakeService* self = nullptr;
+  // Set once the service exists; read by its thread when the first request arrives.
+  std::atomic<FakeService*> self{nullptr};
   FakeService service([&](int, const protocol::CommandDatagram&) {
     // Another sender's record first: it comes from the wrong port.
     const Datagram foreign = wardctltest::StatusRecord(1111111111);
     stranger->SendTo(foreign.data(), foreign.size(), platform::kLoopbackAddress,
-                     self->ClientPort());
+                     self.load()->ClientPort());
     return std::vector<Datagram>{
         wardctltest::Notice(2), wardctltest::Ack(protocol::kCodeReloadTab),
         wardctltest::Nak(protocol::kCodeUpshut, 1), Datagram(50, 0x20),
@@ -217,15 +218,16 @@ class GatedClock : public vstest::FakeClock {
 TEST_F(WardctlClient, WatchDrainsWhatCameLateBeforeEachRequest) {
   GatedClock clock;
   int served = 0;
-  FakeService* self = nullptr;
+  // Set once the service exists; read by its thread when the first request arrives.
+  std::atomic<FakeService*> self{nullptr};
   FakeService service([&](int, const protocol::CommandDatagram&) {
     ++served;
     if (served == 1) {
       // The answer, and a second record that nobody asked for.
-      self->SendToClient(wardctltest::StatusRecord(1700000001));
-      self->SendToClient(wardctltest::StatusRecord(1700000002));
+      self.load()->SendToClient(wardctltest::StatusRecord(1700000001));
+      self.load()->SendToClient(wardctltest::StatusRecord(1700000002));
     } else {
-      self->SendToClient(wardctltest::StatusRecord(1700000003));
+      self.load()->SendToClient(wardctltest::StatusRecord(1700000003));
     }
     clock.Open();
     return std::vector<Datagram>{};
