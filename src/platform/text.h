@@ -10,4 +10,9 @@ namespace platform {
 // U+FFFD; never fails), unchanged on Windows.
 std::string ToDisplayText(const std::string& cp932);
 
+// Makes the console of a command-line program show CP932 text as it is: Windows switches the
+// console's input and output code page to 932; Linux terminals get UTF-8 from ToDisplayText and
+// need nothing. False when the console refuses (or there is none); the text still goes out.
+bool UseConsoleCodePage();
+
 }  // namespace platform

@@ -63,4 +63,7 @@ std::string ToDisplayText(const std::string& cp932) {
   return out;
 }
 
+// The terminal takes the UTF-8 that ToDisplayText gives.
+bool UseConsoleCodePage() { return true; }
+
 }  // namespace platform
