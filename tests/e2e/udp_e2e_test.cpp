@@ -235,4 +235,120 @@ TEST_F(UdpService, EveryRefusalReasonComesFromARealRequest) {
   StopCleanly(*wardend);
 }
 
+// commandhosts names another host: loopback may still look, but not shut the machine down,
+// re-read the settings (which would let it in) or start a self-test.
+TEST_F(UdpService, CommandhostsElsewhereKeepsLoopbackFromChangingAnything) {
+  Set("commandhosts", "192.0.2.7");
+  Set("forshutdown", "2");
+  StartBoth();
+
+  EXPECT_TRUE(Refused(protocol::BuildUpshut(0, 0, Now(), 0), 17, 6));
+  // A refused Reload_Tab reads nothing: the upstab.ini that would let loopback in stays unread.
+  Set("commandhosts", "192.0.2.7, 127.0.0.1");
+  EXPECT_TRUE(Refused(protocol::BuildReloadTab(Now(), 0), 11, 6));
+  EXPECT_TRUE(Refused(protocol::BuildUpshut(0, 0, Now(), 0), 17, 6));
+  EXPECT_TRUE(Refused(protocol::BuildSelfTest(0, Now(), 0), 40, 6));
+  EXPECT_TRUE(WaitForText(
+      SrvLog(), "UDP受信：相手先[127.0.0.1]にはコマンド[17]を許可していません（commandhosts）",
+      2000));
+  // What only looks stays open.
+  EXPECT_EQ(protocol::ReplyKind::Information,
+            client.Ask(protocol::BuildInformationRequest(0, Now(), 0), upsport).kind);
+  EXPECT_EQ(protocol::ReplyKind::Schedule,
+            client.Ask(protocol::BuildScheduleRequest(Now(), 0), upsport).kind);
+
+  // Longer than an accepted upshut takes to command the UPS off (forshutdown 2 s).
+  std::this_thread::sleep_for(std::chrono::seconds(6));
+  EXPECT_EQ(std::string::npos, ReadFile(SrvLog()).find(EventLine(211))) << LogTail();
+  EXPECT_FALSE(PowerOffCommanded()) << ReadFile(Journal());
+  EXPECT_EQ(0u, CountOf(JournalCommands(ReadFile(Journal())), "UM"));
+  EXPECT_EQ("", ReadFile(ShutdownCalls()));
+  EXPECT_TRUE(wardend->Running());
+  StopCleanly(*wardend);
+}
+
+// Before the link is lost the handler answers (the timer check comes before the signature);
+// once the UPS is gone every request, whatever its code, is refused as monitoring is.
+TEST_F(UdpService, WhileTheLinkIsDownEveryRequestGetsNakSixTwo) {
+  Set("enabletimer", "0");
+  StartBoth();
+  EXPECT_TRUE(Refused(protocol::BuildBareRequest(protocol::kCodeUpshut, Now(), 0), 17, 2));
+
+  ups.Stop();
+  ASSERT_TRUE(WaitForEvent(40, 15000)) << LogTail();
+  struct Case {
+    const char* what;
+    protocol::CommandDatagram request;
+  };
+  const Case cases[] = {
+      {"one status", protocol::BuildStartMonitoring(0, 1, 0, Now(), 0)},
+      {"stop monitoring", protocol::BuildStopMonitoring(Now(), 0)},
+      {"information", protocol::BuildInformationRequest(0, Now(), 0)},
+      {"Reload_Tab", protocol::BuildReloadTab(Now(), 0)},
+      {"code 12", protocol::BuildBareRequest(12, Now(), 0)},
+      {"schedule times", protocol::BuildScheduleRequest(Now(), 0)},
+      {"upshut", protocol::BuildUpshut(0, 0, Now(), 0)},
+      {"self-test", protocol::BuildSelfTest(0, Now(), 0)},
+      {"a NAK", protocol::BuildBareRequest(protocol::kCodeNak, Now(), 0)},
+      {"an unknown code", protocol::BuildBareRequest(9, Now(), 0)},
+  };
+  for (const Case& c : cases) EXPECT_TRUE(Refused(c.request, 6, 2)) << c.what;
+  EXPECT_EQ(std::string::npos, ReadFile(SrvLog()).find(EventLine(211)));
+  EXPECT_EQ("", ReadFile(ShutdownCalls()));
+  StopCleanly(*wardend);
+}
+
+// Datagrams of every wrong length, a request cut short or with a byte too many, and random
+// 136-byte datagrams (some with a valid code) from another client: the wrong lengths get no
+// answer, the service lives, and the next valid request is answered.
+TEST_F(UdpService, BadInputNeitherCrashesTheServiceNorStopsItAnswering) {
+  Set("enabletimer", "0");  // a random upshut can do nothing
+  StartBoth();
+  UdpClient noise;
+  ASSERT_TRUE(noise.Ok());
+
+  const protocol::CommandDatagram valid = protocol::BuildInformationRequest(0, Now(), 0);
+  std::vector<std::vector<unsigned char>> wrongLength = {
+      {},
+      {0x23},
+      std::vector<unsigned char>(valid.begin(), valid.end() - 1),
+      std::vector<unsigned char>(valid.begin(), valid.end()),
+      std::vector<unsigned char>(65507, 0x23),  // the largest datagram IPv4 carries
+  };
+  wrongLength[3].push_back(0);
+  std::mt19937 random(protocoltest::Seed());
+  for (int i = 0; i < 100; ++i) {
+    std::vector<unsigned char> datagram(random() % 600);
+    if (datagram.size() == protocol::kDatagramSize) datagram.push_back(0);
+    for (unsigned char& b : datagram) b = static_cast<unsigned char>(random());
+    wrongLength.push_back(datagram);
+  }
+  for (const auto& datagram : wrongLength) {
+    ASSERT_TRUE(noise.Send(datagram.data(), datagram.size(), upsport));
+  }
+  EXPECT_EQ(0, noise.Drain(1000)) << "datagrams of another length than 136 bytes get no answer";
+
+  for (int i = 0; i < 200; ++i) {
+    protocol::CommandDatagram datagram;
+    for (unsigned char& b : datagram) b = static_cast<unsigned char>(random());
+    if (i % 2 == 0) {
+      protocol::CommandDatagram header{};
+      protocol::CompleteHeader(header, 0, static_cast<int>(random() % 100), random());
+      datagram[protocol::kCodeOffset] = header[protocol::kCodeOffset];
+      std::copy(header.begin() + protocol::kTimeOffset, header.begin() + protocol::kTimeOffset + 4,
+                datagram.begin() + protocol::kTimeOffset);
+    }
+    ASSERT_TRUE(noise.Send(datagram.data(), datagram.size(), upsport));
+  }
+  // The per-source limit is not what this is about: its window passes first.
+  noise.Drain(1000);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  ASSERT_TRUE(wardend->Running()) << wardend->Output();
+  EXPECT_EQ(protocol::ReplyKind::Information, client.Ask(valid, upsport).kind) << LogTail();
+  EXPECT_EQ(protocol::ReplyKind::Schedule,
+            client.Ask(protocol::BuildScheduleRequest(Now(), 0), upsport).kind);
+  EXPECT_EQ("", ReadFile(ShutdownCalls()));
+  StopCleanly(*wardend);
+}
+
 }  // namespace
