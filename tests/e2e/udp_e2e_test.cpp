@@ -351,4 +351,28 @@ TEST_F(UdpService, BadInputNeitherCrashesTheServiceNorStopsItAnswering) {
   StopCleanly(*wardend);
 }
 
+// Monitors asking for status as fast as the answers come (replylimit=0: many monitors behind
+// one address) must not cost the service its UPS. Each status request wants a fresh status from
+// the UPS; asked for one at every request, the UPS falls behind, and the requests it has not
+// answered count as failures until the link counts as lost.
+TEST_F(UdpService, StatusAsFastAsItIsAnsweredKeepsTheLink) {
+  Set("replylimit", "0");
+  StartBoth();
+
+  int statuses = 0;
+  const auto until = Clock::now() + std::chrono::seconds(3);
+  while (Clock::now() < until) {
+    statuses += client.Ask(protocol::BuildStartMonitoring(0, 1, 0, Now(), 0), upsport, 200).kind ==
+                protocol::ReplyKind::Status;
+  }
+  const std::string asked =
+      "status requests to the UPS: " +
+      std::to_string(CountOf(JournalCommands(ReadFile(Journal())), "RD")) + "\n";
+  EXPECT_GT(statuses, 300) << "the monitors were not answered as fast as they asked";
+  EXPECT_EQ(std::string::npos, ReadFile(SrvLog()).find(EventLine(40))) << asked << LogTail();
+  EXPECT_EQ(protocol::ReplyKind::Information,
+            client.Ask(protocol::BuildInformationRequest(0, Now(), 0), upsport).kind);
+  StopCleanly(*wardend);
+}
+
 }  // namespace
