@@ -60,7 +60,12 @@ bool StatusStreamer::StartStreaming(std::shared_ptr<platform::UdpSocket> socket,
   stream->count = Clamp255(count);
   stream->address = address;
   stream->port = port;
-  context_.requestStatus.Set();
+  const std::int64_t nowMs = clock_.MonotonicMs();
+  if (!freshStatusAsked_ || nowMs - freshStatusAskedMs_ >= kFreshStatusPaceMs) {
+    freshStatusAsked_ = true;
+    freshStatusAskedMs_ = nowMs;
+    context_.requestStatus.Set();
+  }
 
   auto thread = std::make_unique<platform::Thread>();
   int error = 0;

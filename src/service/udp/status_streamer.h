@@ -27,6 +27,9 @@ class StatusStreamer {
   // An endless stream (count 0) waits at least this long between datagrams, whatever its
   // interval: interval 0 would send at full speed for ever on one unauthenticated datagram.
   static constexpr int kEndlessPaceMs = 1000;
+  // The UPS is asked for a fresh status at most this often: its answer takes its time on the
+  // serial line, and every request it has not answered yet counts towards a lost link.
+  static constexpr int kFreshStatusPaceMs = 1000;
   static constexpr int kStopWaitMs = 3000;
   static constexpr int kStopAttempts = 3;
 
@@ -37,8 +40,9 @@ class StatusStreamer {
 
   // Receive thread. False while there is no status yet (the copy empty or its first logsize
   // bytes all zero) and when the thread cannot be created (with its line). Otherwise a running
-  // stream is stopped, requestStatus is set so that the UPS is asked at once, and a new stream
-  // to address:port begins; interval and count are limited to 0..255.
+  // stream is stopped, requestStatus is set so that the UPS is asked at once (unless it was
+  // set less than kFreshStatusPaceMs ago), and a new stream to address:port begins; interval
+  // and count are limited to 0..255.
   bool StartStreaming(std::shared_ptr<platform::UdpSocket> socket, int interval, int count,
                       std::uint32_t address, std::uint16_t port);
   // Stops the stream in up to three bounded waits; a thread that would not end is detached
@@ -59,6 +63,8 @@ class StatusStreamer {
   mutable std::mutex lock_;
   std::unique_ptr<platform::Thread> thread_;  // guarded by lock_
   std::shared_ptr<Stream> stream_;            // guarded by lock_
+  std::int64_t freshStatusAskedMs_ = 0;       // guarded by lock_; monotonic
+  bool freshStatusAsked_ = false;             // guarded by lock_
 };
 
 }  // namespace wardend

@@ -42,6 +42,20 @@ TEST_F(StreamingTest, OneStatusAtOnceAsTheMonitorAsks) {
   EXPECT_EQ("UDP受信：No[6]　相手先[127.0.0.1]\nUDP受信：モニタリング応答\n", LogTexts());
 }
 
+// Monitors may ask far faster than a UPS on a serial line answers; a request it has not
+// answered counts towards a lost link.
+TEST_F(StreamingTest, TheUpsIsAskedForAFreshStatusAtMostOnceASecond) {
+  Start();
+  PublishStatus(42);
+  const std::pair<std::int64_t, bool> steps[] = {{0, true}, {0, false}, {999, false}, {1, true}};
+  for (const auto& step : steps) {
+    clock.AdvanceMs(step.first);
+    Request(0, 1, client);
+    ASSERT_EQ(42u, client.Receive().size());
+    EXPECT_EQ(step.second, Signalled(context.requestStatus)) << "after " << step.first << " ms";
+  }
+}
+
 TEST_F(StreamingTest, AStatusRecordLongerThanTheBufferIsSentAs64Bytes) {
   Start();
   PublishStatus(128);
