@@ -122,6 +122,7 @@ void UdpServer::StopUdpServer() {
   if (thread_.Exists()) {
     for (int attempt = 0; attempt < kStopAttempts && !IsSet(finished_); ++attempt) {
       stop_.Set();
+      WakeReceiveThread();
       clock_.WaitAny({&finished_}, kStopWaitMs);
     }
     if (IsSet(finished_)) {
@@ -137,6 +138,14 @@ void UdpServer::StopUdpServer() {
   // A detached receive thread keeps its own reference to the socket.
   socket_.reset();
   boundPort_ = 0;
+}
+
+// An empty datagram to our own port ends the receive thread's five-second wait, so that the
+// service stops at once; the thread drops it as it drops every datagram that is no request.
+void UdpServer::WakeReceiveThread() {
+  if (!socket_ || boundPort_.load() == 0) return;
+  const unsigned char nothing[1] = {0};
+  static_cast<void>(socket_->SendTo(nothing, 0, platform::kLoopbackAddress, boundPort_.load()));
 }
 
 void UdpServer::ReceiveThread(const std::shared_ptr<platform::UdpSocket>& socket) {

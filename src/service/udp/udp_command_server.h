@@ -66,6 +66,7 @@ class UdpServer : public UdpCommandServer {
  private:
   bool RunningLocked() const;
   void ReceiveThread(const std::shared_ptr<platform::UdpSocket>& socket);
+  void WakeReceiveThread();
   void Serve(const std::shared_ptr<platform::UdpSocket>& socket,
              const protocol::CommandDatagram& request, std::uint32_t address,
              std::uint16_t port);

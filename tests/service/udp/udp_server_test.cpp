@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <random>
 
 #include "protocol/requests.h"
@@ -54,6 +56,22 @@ TEST_F(UdpServerTest, StartingTwiceKeepsTheSocketAndThePort) {
   EXPECT_FALSE(server->Running());
   EXPECT_TRUE(server->StartUdpServer(&context, &link));
   EXPECT_EQ(2, sockets.socketsOpened.load());
+}
+
+TEST_F(UdpServerTest, AStopEndsTheReceiveWaitAtOnce) {
+  // A receive wait far longer than the bound below, and no time passes on the clock: only the
+  // stop's wake-up can end the wait before the stop gives the thread up.
+  server = std::make_unique<wardend::UdpServer>(
+      wardend::UdpServerParts{context, sockets, clock, srvLog, events, programs, schedule},
+      60000);
+  ASSERT_TRUE(server->StartUdpServer(&context, &link));
+  auto stopped = std::async(std::launch::async, [this] { server->StopUdpServer(); });
+  const bool inTime = stopped.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  if (!inTime) clock.SetAutoAdvance(true);  // let the stop give up, so the test can end
+  stopped.wait();
+  EXPECT_TRUE(inTime);
+  EXPECT_FALSE(server->Running());
+  EXPECT_EQ(std::string::npos, LogTexts().find("終了しません"));
 }
 
 TEST_F(UdpServerTest, SocketAndBindFailures) {
