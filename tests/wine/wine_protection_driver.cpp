@@ -2,8 +2,8 @@
 // its literals are CP932 like the service's diagnostic log):
 //
 //   wine_protection_driver --upssim PATH --preload PATH --wine-run PATH --wardend PATH
-//                          --recorder PATH --examples DIR --work DIR [--port COM16]
-//                          [--service NAME] [--time-scale 10]
+//                          --wardctl PATH --recorder PATH --examples DIR --work DIR
+//                          [--port COM16] [--service NAME] [--time-scale 10]
 //
 // 1. prepares an installation directory in DIR from the examples, with a short mains-failure
 //    countdown and no notices to the network, and starts upssim on a pseudo-terminal;
@@ -11,10 +11,11 @@
 //    Windows recorder) into Wine's registry, then restarts the wineserver, so that the mapping
 //    is read and Wine's services run with the modem-line preload library and the safety net
 //    that refuses the system's own shutdown calls;
-// 3. registers and starts wardend.exe with sc, waits for the link, fails the mains and checks
-//    the road to the end: events 2, 4 and 5, the UPS power-off command with the delays the
-//    settings give, the recorder called once with "shutdown", the outputs off once the UPS's
-//    delay has passed;
+// 3. registers and starts wardend.exe with sc, waits for the link, asks it for its status and
+//    its identification over UDP on the loopback with the native wardctl, fails the mains and
+//    checks the road to the end: events 2, 4 and 5, the UPS power-off command with the delays
+//    the settings give, the recorder called once with "shutdown", the outputs off once the
+//    UPS's delay has passed;
 // 4. stops and deletes the service, removes the registry values, ends the Wine session it began
 //    and stops upssim.
 // Every wait is bounded; the exit code is 0 only when every check passed.
@@ -22,6 +23,8 @@
 // WINEPREFIX is taken from the environment, else from VS_DEFAULT_WINEPREFIX.
 #include <fcntl.h>
 #include <iconv.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -53,7 +56,7 @@ constexpr char kProductKey[] =
 constexpr char kPortsKey[] = "HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports";
 
 struct Options {
-  std::string upssim, preload, wineRun, wardend, recorder, examples, work;
+  std::string upssim, preload, wineRun, wardend, wardctl, recorder, examples, work;
   std::string port = "COM16", service = "VoltSentryE2e", timeScale = "10";
 };
 
@@ -65,6 +68,7 @@ bool Parse(int argc, char** argv, Options* o) {
     else if (a == "--preload") o->preload = v;
     else if (a == "--wine-run") o->wineRun = v;
     else if (a == "--wardend") o->wardend = v;
+    else if (a == "--wardctl") o->wardctl = v;
     else if (a == "--recorder") o->recorder = v;
     else if (a == "--examples") o->examples = v;
     else if (a == "--work") o->work = v;
@@ -74,7 +78,7 @@ bool Parse(int argc, char** argv, Options* o) {
     else return false;
   }
   std::string* paths[] = {&o->upssim,   &o->preload,  &o->wineRun, &o->wardend,
-                          &o->recorder, &o->examples, &o->work};
+                          &o->wardctl,  &o->recorder, &o->examples, &o->work};
   for (std::string* path : paths) {
     if (path->empty()) return false;
     // Wine and the preload are given these paths from other folders.
@@ -188,6 +192,23 @@ bool Has(const std::vector<std::string>& list, const std::string& item) {
   return false;
 }
 
+// A UDP port of the loopback that is free right now (the system's choice for port 0); 0 if none.
+int FreeUdpPort() {
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return 0;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  int port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    port = ntohs(address.sin_port);
+  }
+  ::close(fd);
+  return port;
+}
+
 // Polls until done() holds or ms pass.
 bool WaitUntil(int ms, const std::function<bool()>& done) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
@@ -205,7 +226,8 @@ class Driver {
         install_(o.work + "/install"),
         journal_(o.work + "/journal.txt"),
         calls_(o.work + "/shutdown-calls.txt"),
-        wineLog_(o.work + "/wine.log") {}
+        wineLog_(o.work + "/wine.log"),
+        wardctlOut_(o.work + "/wardctl.txt") {}
 
   int Main() {
     if (!PrepareInstallation()) return 1;
@@ -214,7 +236,8 @@ class Driver {
       return 1;
     }
     deadline_ = Clock::now() + std::chrono::seconds(kRunSeconds);
-    const bool ran = Configure() && StartService() && FollowTheMainsFailure();
+    const bool ran =
+        Configure() && StartService() && AnswersWardctl() && FollowTheMainsFailure();
     deadline_ = Clock::now() + std::chrono::seconds(kCleanUpSeconds);
     const bool stopped = StopService();
     const bool cleaned = CleanUp();
@@ -249,11 +272,16 @@ class Driver {
   }
 
   // The installation: the example files, upstab.ini with the port, a countdown of seconds, the
-  // UPS told to power off after 30 s without a restart, and no notice to any monitor.
+  // UPS told to power off after 30 s without a restart, no notice to any monitor, and a UDP
+  // port of this run's own.
   bool PrepareInstallation() {
+    upsport_ = FreeUdpPort();
+    if (upsport_ == 0) return Fail("no free UDP port on the loopback");
     std::error_code error;
     fs::remove_all(install_, error);
-    for (const std::string& file : {journal_, calls_, wineLog_}) fs::remove(file, error);
+    for (const std::string& file : {journal_, calls_, wineLog_, wardctlOut_}) {
+      fs::remove(file, error);
+    }
     fs::create_directories(install_, error);
     if (error) return Fail("create " + install_ + ": " + error.message());
     for (const char* name : {"upstab.ini", "msg.ini", "upsrc.ini", "sched.ini"}) {
@@ -265,7 +293,7 @@ class Driver {
         {{"ttyname", o_.port}, {"srvlog", "1"}, {"untilshutdown", "3"}, {"forshutdown", "3"},
          {"upsautodown", "30"}, {"autoreboot", "0"}, {"relaymode", "3"},
          {"InitiateSystemShutdown", "1"}, {"UdpMessageService", "0"}, {"MessengerService", "0"},
-         {"TrapTo", ""}});
+         {"TrapTo", ""}, {"upsport", std::to_string(upsport_)}});
     return WriteFile(install_ + "/upstab.ini", upstab) || Fail("write upstab.ini");
   }
 
@@ -375,6 +403,31 @@ class Driver {
     return true;
   }
 
+  // The native wardctl on the Linux side asks the service under Wine over the loopback: a
+  // status record, then the identification texts the UPS gave in the handshake.
+  bool AnswersWardctl() {
+    auto ask = [&](const std::vector<std::string>& command) {
+      std::vector<std::string> args{o_.wardctl, "--host", "127.0.0.1", "--port",
+                                    std::to_string(upsport_)};
+      args.insert(args.end(), command.begin(), command.end());
+      const int out =
+          ::open(wardctlOut_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      const int rc = nativedriver::Run(args, std::max(1, Left(15000) / 1000), "wardctl", {}, out);
+      if (out >= 0) ::close(out);
+      return rc;
+    };
+    // The service serves status once its first status record is decoded; until then it refuses.
+    if (!WaitUntil(Left(20000), [&] { return ask({"status"}) == 0; })) {
+      return Fail("wardctl status was not answered: " + ReadFile(wardctlOut_));
+    }
+    if (ask({"info", "0"}) != 0 || ReadFile(wardctlOut_).find("SIM-1000") == std::string::npos) {
+      return Fail("wardctl info 0 did not show the UPS's model: " + ReadFile(wardctlOut_));
+    }
+    std::printf("wine_protection_driver: wardctl info 0 answered by wardend.exe:\n%s",
+                ReadFile(wardctlOut_).c_str());
+    return true;
+  }
+
   // The order of the events in srvlog.log: each found after the one before.
   bool EventsInOrder(const std::vector<int>& events) {
     const std::string log = ReadFile(SrvLog());
@@ -468,7 +521,8 @@ class Driver {
   }
 
   const Options o_;
-  const std::string install_, journal_, calls_, wineLog_;
+  const std::string install_, journal_, calls_, wineLog_, wardctlOut_;
+  int upsport_ = 0;
   pid_t sim_ = -1;
   int fromSim_ = -1, toSim_ = -1;
   std::unique_ptr<LineReader> simLines_;
@@ -490,7 +544,8 @@ int main(int argc, char** argv) {
   if (!Parse(argc, argv, &o)) {
     std::fprintf(stderr,
                  "usage: wine_protection_driver --upssim PATH --preload PATH --wine-run PATH "
-                 "--wardend PATH --recorder PATH --examples DIR --work DIR [--port COMn] "
+                 "--wardend PATH --wardctl PATH --recorder PATH --examples DIR --work DIR "
+                 "[--port COMn] "
                  "[--service NAME] [--time-scale F]\n");
     return 2;
   }
