@@ -1,4 +1,4 @@
-// The own host's name and first IPv4 address, looked up afresh for every notice and reply.
+// The own host's name and first IPv4 address, looked up for the notices and the replies.
 #pragma once
 
 #include <cstdint>

@@ -18,6 +18,20 @@ bool IsSet(platform::Event& event) {
 
 int Clamp255(int value) { return std::clamp(value, 0, 255); }
 
+// One status datagram: the first logsize bytes of the latest status copy, and its line.
+void SendStatusCopy(ServiceContext& context, SrvLog& srvLog, platform::UdpSocket& socket,
+                    std::uint32_t address, std::uint16_t port) {
+  int length = 0;
+  const StatusRecord copy = context.ReadStatusCopy(&length);
+  constexpr int kMax = StatusStreamer::kMaxStatusBytes;
+  unsigned char buffer[kMax];
+  std::copy(copy.begin(), copy.begin() + kMax, buffer);
+  const int served = std::min(std::max(context.logsize.load(), 0), kMax);
+  const int error = socket.SendTo(buffer, static_cast<std::size_t>(served), address, port);
+  if (error != 0) srvLog.WriteError("データ送信：sendto(Error[", error, "])");
+  srvLog.Write("UDP受信：モニタリング応答");
+}
+
 }  // namespace
 
 // Everything a stream's thread touches besides the context, the clock and the log (which live
@@ -54,18 +68,24 @@ bool StatusStreamer::StartStreaming(std::shared_ptr<platform::UdpSocket> socket,
   std::lock_guard<std::mutex> guard(lock_);
   StopLocked();
 
-  auto stream = std::make_shared<Stream>(context_, clock_, srvLog_);
-  stream->socket = std::move(socket);
-  stream->interval = Clamp255(interval);
-  stream->count = Clamp255(count);
-  stream->address = address;
-  stream->port = port;
   const std::int64_t nowMs = clock_.MonotonicMs();
   if (!freshStatusAsked_ || nowMs - freshStatusAskedMs_ >= kFreshStatusPaceMs) {
     freshStatusAsked_ = true;
     freshStatusAskedMs_ = nowMs;
     context_.requestStatus.Set();
   }
+  if (Clamp255(count) == 1) {
+    // A single record, as monitors ask for one: sent at once, with no thread to start.
+    SendStatusCopy(context_, srvLog_, *socket, address, port);
+    return true;
+  }
+
+  auto stream = std::make_shared<Stream>(context_, clock_, srvLog_);
+  stream->socket = std::move(socket);
+  stream->interval = Clamp255(interval);
+  stream->count = Clamp255(count);
+  stream->address = address;
+  stream->port = port;
 
   auto thread = std::make_unique<platform::Thread>();
   int error = 0;
@@ -82,15 +102,7 @@ void StatusStreamer::Run(const std::shared_ptr<Stream>& stream) {
   Stream& s = *stream;
   int sent = 0;
   for (;;) {
-    int length = 0;
-    const StatusRecord copy = s.context.ReadStatusCopy(&length);
-    unsigned char buffer[kMaxStatusBytes];
-    std::copy(copy.begin(), copy.begin() + kMaxStatusBytes, buffer);
-    const int served = std::min(std::max(s.context.logsize.load(), 0), kMaxStatusBytes);
-    const int error =
-        s.socket->SendTo(buffer, static_cast<std::size_t>(served), s.address, s.port);
-    if (error != 0) s.srvLog.WriteError("データ送信：sendto(Error[", error, "])");
-    s.srvLog.Write("UDP受信：モニタリング応答");
+    SendStatusCopy(s.context, s.srvLog, *s.socket, s.address, s.port);
     ++sent;
     if (s.count != 0 && sent >= s.count) break;
     int waitMs = s.interval * 1000;

@@ -42,7 +42,7 @@ class StatusStreamer {
   // bytes all zero) and when the thread cannot be created (with its line). Otherwise a running
   // stream is stopped, requestStatus is set so that the UPS is asked at once (unless it was
   // set less than kFreshStatusPaceMs ago), and a new stream to address:port begins; interval
-  // and count are limited to 0..255.
+  // and count are limited to 0..255. A stream of one record is sent here, without a thread.
   bool StartStreaming(std::shared_ptr<platform::UdpSocket> socket, int interval, int count,
                       std::uint32_t address, std::uint16_t port);
   // Stops the stream in up to three bounded waits; a thread that would not end is detached

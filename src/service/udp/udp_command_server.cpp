@@ -229,10 +229,20 @@ bool UdpServer::SourceAllowed(std::uint32_t address) const {
   return !settings.commandHostsSet || HostListed(settings.commandHosts, address);
 }
 
+std::uint32_t UdpServer::ReplyAddress() {
+  const std::int64_t now = clock_.MonotonicMs();
+  if (ownAddressAtMs_ < 0 || now - ownAddressAtMs_ >= kOwnAddressRefreshMs) {
+    // A failed lookup is kept for as long as a found one: its line comes once a period, not
+    // with every reply.
+    ownAddress_ = OwnAddress(sockets_, context_, srvLog_);
+    ownAddressAtMs_ = now;
+  }
+  return ownAddress_;
+}
+
 void UdpServer::SendReply(platform::UdpSocket& socket, protocol::CommandDatagram& reply,
                           int code, std::uint32_t address, std::uint16_t port) {
-  const std::uint32_t own = OwnAddress(sockets_, context_, srvLog_);
-  protocol::CompleteHeader(reply, own, code, clock_.Now());
+  protocol::CompleteHeader(reply, ReplyAddress(), code, clock_.Now());
   srvLog_.Write("UDP受信：応答");
   const int error = socket.SendTo(reply.data(), reply.size(), address, port);
   if (error != 0) srvLog_.WriteError("データ送信：sendto(Error[", error, "])");

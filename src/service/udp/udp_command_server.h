@@ -45,6 +45,9 @@ class UdpServer : public UdpCommandServer {
   static constexpr int kSocketAttempts = 10;
   static constexpr int kStopWaitMs = 3000;
   static constexpr int kStopAttempts = 3;
+  // The own address in the replies' header is looked up again after this long: a lookup reads
+  // the hosts file or asks a name server, which must not be paid, or waited for, per reply.
+  static constexpr std::int64_t kOwnAddressRefreshMs = 10000;
 
   // receiveWaitMs: kReceiveWaitMs in the service; tests shorten it.
   explicit UdpServer(const UdpServerParts& parts, int receiveWaitMs = kReceiveWaitMs);
@@ -70,6 +73,8 @@ class UdpServer : public UdpCommandServer {
   void Serve(const std::shared_ptr<platform::UdpSocket>& socket,
              const protocol::CommandDatagram& request, std::uint32_t address,
              std::uint16_t port);
+  // The own address for a reply's header, looked up at most every kOwnAddressRefreshMs.
+  std::uint32_t ReplyAddress();
   // Completes the header, writes "UDP受信：応答" and sends the reply to the request's source.
   void SendReply(platform::UdpSocket& socket, protocol::CommandDatagram& reply, int code,
                  std::uint32_t address, std::uint16_t port);
@@ -84,6 +89,8 @@ class UdpServer : public UdpCommandServer {
   StatusStreamer streamer_;
   CommandHandler handler_;
   SourceGuard guard_;  // receive thread only
+  std::uint32_t ownAddress_ = 0;        // receive thread only
+  std::int64_t ownAddressAtMs_ = -1;    // receive thread only; -1: not looked up yet
   // Start and stop come from the supervision thread and the stopping service.
   mutable std::mutex controlLock_;
   std::shared_ptr<platform::UdpSocket> socket_;  // the server's reference

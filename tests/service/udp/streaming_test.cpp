@@ -140,6 +140,12 @@ TEST_F(StreamingTest, ASecondRequestReplacesTheRunningStream) {
   clock.AdvanceMs(1000);
   EXPECT_EQ(42u, second.Receive().size());
   EXPECT_TRUE(client.Receive(kQuietMs).empty());
+  // A request for one record replaces it too, and leaves no stream running.
+  Request(0, 1, client);
+  EXPECT_EQ(42u, client.Receive().size());
+  EXPECT_FALSE(server->streamer().Streaming());
+  clock.AdvanceMs(1000);
+  EXPECT_TRUE(second.Receive(kQuietMs).empty());
 }
 
 TEST_F(StreamingTest, StoppingTheServerStopsTheStream) {

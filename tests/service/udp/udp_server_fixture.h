@@ -120,9 +120,11 @@ class LoopbackSockets : public platform::SocketLayer {
     return 0;
   }
   int HostAddress(const std::string&, std::uint32_t* address) override {
+    ++addressLookups;
     *address = 0xC0A8010A;
     return 0;
   }
+  std::atomic<int> addressLookups{0};
   std::atomic<int> socketsOpened{0};
   std::atomic<int> socketError{0};  // every socket fails with it
   std::atomic<int> bindFailures{0};  // the next binds that fail (error 98)

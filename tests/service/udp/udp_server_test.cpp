@@ -58,6 +58,17 @@ TEST_F(UdpServerTest, StartingTwiceKeepsTheSocketAndThePort) {
   EXPECT_EQ(2, sockets.socketsOpened.load());
 }
 
+TEST_F(UdpServerTest, TheOwnAddressIsLookedUpOnceInTenSeconds) {
+  Start();
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(ReplyKind::Schedule, Ask(protocol::BuildScheduleRequest(kNow, 0), client).kind);
+  }
+  EXPECT_EQ(1, sockets.addressLookups.load());
+  clock.AdvanceMs(wardend::UdpServer::kOwnAddressRefreshMs);
+  EXPECT_EQ(ReplyKind::Schedule, Ask(protocol::BuildScheduleRequest(kNow, 0), client).kind);
+  EXPECT_EQ(2, sockets.addressLookups.load());
+}
+
 TEST_F(UdpServerTest, AStopEndsTheReceiveWaitAtOnce) {
   // A receive wait far longer than the bound below, and no time passes on the clock: only the
   // stop's wake-up can end the wait before the stop gives the thread up.
