@@ -431,6 +431,7 @@ int main(int argc, char** argv) {
       std::printf("   status requests passed on to the UPS: %zu", StatusRequestsToUps(s) - rdBefore);
     }
     std::printf("\n");
+    std::fflush(stdout);  // a line per case as it ends: the whole run takes minutes
     if (scenario.kind == Kind::Echo) floor = median;
     if (scenario.clients == 1 && scenario.window > 1) {
       windowWorst = windowWorst < 0 ? median : std::min(windowWorst, median);
