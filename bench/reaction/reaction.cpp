@@ -6,18 +6,15 @@
 //    with the service's wakeups per second while nothing happens.
 // Usage: reaction --wardend PATH --upssim PATH --examples DIR [--trials N]
 // Nothing here can shut the machine down: the service never gets near a shutdown (the failure
-// never lasts), and its shutdown command is /bin/true all the same.
+// never lasts), and the rig's safety net holds all the same.
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,93 +22,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "../common/bench_rig.h"
 #include "protocol/notice_datagram.h"
-
-extern char** environ;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// Replaces "key=..." of an INI file (CRLF lines) or appends it to its section [upstab].
-void SetKey(const std::string& path, const std::string& key, const std::string& value) {
-  std::string text = ReadFile(path);
-  const std::string line = key + "=" + value + "\r\n";
-  const std::size_t at = text.find("\n" + key + "=");
-  if (at != std::string::npos) {
-    const std::size_t end = text.find('\n', at + 1);
-    text.replace(at + 1, end == std::string::npos ? std::string::npos : end - at, line);
-  } else {
-    const std::size_t section = text.find("[upstab]");
-    const std::size_t after = text.find('\n', section);
-    text.insert(after + 1, line);
-  }
-  WriteFile(path, text);
-}
-
-pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
-            const std::string& output) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) env.push_back(*e);
-  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  std::vector<char*> argv, envp;
-  std::vector<std::string> a = args;
-  for (auto& s : a) argv.push_back(s.data());
-  argv.push_back(nullptr);
-  for (auto& s : env) envp.push_back(s.data());
-  envp.push_back(nullptr);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-void Stop(pid_t pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  for (int i = 0; i < 100; ++i) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-}
-
-int FreeUdpPort() {
-  const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
-  return ntohs(addr.sin_port);
-}
 
 // The simulator's control socket: one line out, one answer line back.
 std::string Control(const std::string& socketPath, const std::string& line) {
@@ -164,7 +87,7 @@ long ContextSwitches(pid_t pid) {
   if (!dir) return -1;
   while (dirent* entry = readdir(dir)) {
     if (entry->d_name[0] == '.') continue;
-    const std::string status = ReadFile(tasks + "/" + entry->d_name + "/status");
+    const std::string status = benchrig::ReadFile(tasks + "/" + entry->d_name + "/status");
     for (const char* key : {"voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:"}) {
       const std::size_t at = status.find(key);
       if (at != std::string::npos) total += std::atol(status.c_str() + at + std::strlen(key));
@@ -191,52 +114,26 @@ Figures Summarise(std::vector<double> values) {
 }
 
 struct Setup {
-  std::string dir, install, control, ptyFile;
+  benchrig::Rig rig;
+  std::string control;
   int xupsport = 0;
-  pid_t upssim = -1, wardend = -1;
 };
 
+// upssim with its control socket and wardend telling the monitors on xupsport, statusInterval
+// seconds between status requests, and a mains failure that never lasts long enough for more.
 bool Start(Setup& s, const std::string& wardend, const std::string& upssim,
            const std::string& examples, int statusInterval) {
-  char pattern[] = "/tmp/voltsentry-bench.XXXXXX";
-  if (!mkdtemp(pattern)) return false;
-  s.dir = pattern;
-  s.install = s.dir + "/install";
-  mkdir(s.install.c_str(), 0755);
-  for (const char* name : {"upstab.ini", "msg.ini", "upsrc.ini", "sched.ini"}) {
-    WriteFile(s.install + "/" + name, ReadFile(examples + "/" + name));
-  }
-  s.control = s.dir + "/control";
-  s.ptyFile = s.dir + "/pty";
-  s.upssim = Spawn({upssim, "--control", s.control, "--pty-file", s.ptyFile}, {},
-                   s.dir + "/upssim.out");
-  for (int i = 0; i < 100 && ReadFile(s.ptyFile).empty(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  std::string pty = ReadFile(s.ptyFile);
-  while (!pty.empty() && pty.back() == '\n') pty.pop_back();
-  if (pty.empty()) return false;
-  const std::string upstab = s.install + "/upstab.ini";
-  s.xupsport = FreeUdpPort();
-  SetKey(upstab, "ttyname", pty);
-  SetKey(upstab, "xupsport", std::to_string(s.xupsport));
-  SetKey(upstab, "upsport", std::to_string(FreeUdpPort()));
-  SetKey(upstab, "UdpMessageService", "1");
-  SetKey(upstab, "untilshutdown", "100000");
-  SetKey(upstab, "statusinterval", std::to_string(statusInterval));
-  WriteFile(s.dir + "/registry.ini", "[Software\\Quillon\\VoltSentry\\CurrentVersion]\r\nPathName=" +
-                                         s.install + "\r\nShutdownCommand=/bin/true\r\n");
-  s.wardend = Spawn({wardend, "--foreground"},
-                    {"VOLTSENTRY_REGISTRY=" + s.dir + "/registry.ini", "TZ=JST-9"},
-                    s.dir + "/wardend.out");
-  return s.wardend > 0;
-}
-
-void Finish(Setup& s) {
-  Stop(s.wardend);
-  Stop(s.upssim);
-  const std::string command = "rm -rf '" + s.dir + "'";
-  if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", s.dir.c_str());
+  if (!benchrig::Prepare(s.rig, examples)) return false;
+  s.control = s.rig.dir + "/control";
+  if (!benchrig::StartUps(s.rig, upssim, {"--control", s.control})) return false;
+  const std::string& upstab = s.rig.upstab;
+  s.xupsport = benchrig::FreeUdpPort();
+  benchrig::SetKey(upstab, "xupsport", std::to_string(s.xupsport));
+  benchrig::SetKey(upstab, "upsport", std::to_string(benchrig::FreeUdpPort()));
+  benchrig::SetKey(upstab, "UdpMessageService", "1");
+  benchrig::SetKey(upstab, "untilshutdown", "100000");
+  benchrig::SetKey(upstab, "statusinterval", std::to_string(statusInterval));
+  return benchrig::StartWardend(s.rig, wardend);
 }
 
 int Listen(int port) {
@@ -295,7 +192,7 @@ int main(int argc, char** argv) {
   const int fdA = Listen(a.xupsport);
   Clock::time_point at;
   if (fdA < 0 || !WaitNotice(fdA, 207, 30000, &at)) {
-    std::fprintf(stderr, "the service did not come up (see %s)\n", a.dir.c_str());
+    std::fprintf(stderr, "the service did not come up (see %s)\n", a.rig.dir.c_str());
     return 1;
   }
   std::vector<double> reaction;
@@ -306,20 +203,20 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
   close(fdA);
-  Finish(a);
+  benchrig::Finish(a.rig);
 
   // Detection at one status request a second; the switch falls anywhere in the second.
   Setup b;
   if (!Start(b, wardend, upssim, examples, 1)) return 1;
   const int fdB = Listen(b.xupsport);
   if (fdB < 0 || !WaitNotice(fdB, 207, 30000, &at)) {
-    std::fprintf(stderr, "the service did not come up (see %s)\n", b.dir.c_str());
+    std::fprintf(stderr, "the service did not come up (see %s)\n", b.rig.dir.c_str());
     return 1;
   }
   std::this_thread::sleep_for(std::chrono::seconds(2));
-  const long before = ContextSwitches(b.wardend);
+  const long before = ContextSwitches(b.rig.wardend);
   std::this_thread::sleep_for(std::chrono::seconds(10));
-  const double wakeups = static_cast<double>(ContextSwitches(b.wardend) - before) / 10.0;
+  const double wakeups = static_cast<double>(ContextSwitches(b.rig.wardend) - before) / 10.0;
   std::mt19937 random(12345);
   std::vector<double> detection;
   for (int i = 0; i < trials; ++i) {
@@ -328,7 +225,7 @@ int main(int argc, char** argv) {
     if (Trial(b, fdB, false, &ms)) detection.push_back(ms);
   }
   close(fdB);
-  Finish(b);
+  benchrig::Finish(b.rig);
 
   const Figures r = Summarise(reaction);
   const Figures d = Summarise(detection);

@@ -7,16 +7,14 @@
 // with the runs. A bare echo thread asked the same way first gives the machine's floor: what
 // one round trip over the loopback costs here, with no service work at all.
 // Usage: udp_bench --wardend PATH --upssim PATH --examples DIR [--runs N] [--seconds S]
-// Nothing here can shut the machine down: no command that would is ever sent, the shutdown
-// command is /bin/true and VOLTSENTRY_NO_SYSTEM_SHUTDOWN=1 refuses the system's own.
+// Nothing here can shut the machine down: no command that would is ever sent, and the rig's
+// safety net holds all the same.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,16 +24,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "../common/bench_rig.h"
 #include "protocol/replies.h"
 #include "protocol/requests.h"
-
-extern char** environ;
 
 namespace {
 
@@ -46,81 +41,6 @@ constexpr int kWarmUpMs = 300;
 constexpr double kTarget = 50000;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// Replaces "key=..." of an INI file (CRLF lines) or appends it to its section [upstab].
-void SetKey(const std::string& path, const std::string& key, const std::string& value) {
-  std::string text = ReadFile(path);
-  const std::string line = key + "=" + value + "\r\n";
-  const std::size_t at = text.find("\n" + key + "=");
-  if (at != std::string::npos) {
-    const std::size_t end = text.find('\n', at + 1);
-    text.replace(at + 1, end == std::string::npos ? std::string::npos : end - at, line);
-  } else {
-    const std::size_t section = text.find("[upstab]");
-    const std::size_t after = text.find('\n', section);
-    text.insert(after + 1, line);
-  }
-  WriteFile(path, text);
-}
-
-pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
-            const std::string& output) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    const std::string entry = *e;
-    if (entry.rfind("VOLTSENTRY_", 0) == 0 || entry.rfind("NOTIFY_SOCKET=", 0) == 0) continue;
-    env.push_back(entry);
-  }
-  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  std::vector<char*> argv, envp;
-  std::vector<std::string> a = args;
-  for (auto& s : a) argv.push_back(s.data());
-  argv.push_back(nullptr);
-  for (auto& s : env) envp.push_back(s.data());
-  envp.push_back(nullptr);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-void Stop(pid_t pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  for (int i = 0; i < 100; ++i) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-}
-
-int FreeUdpPort() {
-  const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
-  return ntohs(addr.sin_port);
-}
 
 // A client socket on 127.0.0.1, connected to the service: it sees only the service's answers.
 int Connect(int port) {
@@ -247,46 +167,25 @@ class EchoThread {
 };
 
 struct Setup {
-  std::string dir, install, journal;
+  benchrig::Rig rig;
+  std::string journal;
   int upsport = 0;
-  pid_t upssim = -1, wardend = -1;
 };
 
+// upssim journalling the requests, and wardend with no diagnostic log and no per-source limit.
 bool Start(Setup& s, const std::string& wardend, const std::string& upssim,
            const std::string& examples) {
-  char pattern[] = "/tmp/voltsentry-udpbench.XXXXXX";
-  if (!mkdtemp(pattern)) return false;
-  s.dir = pattern;
-  s.install = s.dir + "/install";
-  s.journal = s.dir + "/journal";
-  mkdir(s.install.c_str(), 0755);
-  for (const char* name : {"upstab.ini", "msg.ini", "upsrc.ini", "sched.ini"}) {
-    WriteFile(s.install + "/" + name, ReadFile(examples + "/" + name));
-  }
-  const std::string ptyFile = s.dir + "/pty";
-  s.upssim = Spawn({upssim, "--pty-file", ptyFile, "--journal", s.journal}, {},
-                   s.dir + "/upssim.out");
-  for (int i = 0; i < 100 && ReadFile(ptyFile).empty(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  std::string pty = ReadFile(ptyFile);
-  while (!pty.empty() && pty.back() == '\n') pty.pop_back();
-  if (pty.empty()) return false;
-  const std::string upstab = s.install + "/upstab.ini";
-  s.upsport = FreeUdpPort();
-  SetKey(upstab, "ttyname", pty);
-  SetKey(upstab, "upsport", std::to_string(s.upsport));
-  SetKey(upstab, "xupsport", std::to_string(FreeUdpPort()));
-  SetKey(upstab, "srvlog", "0");
-  SetKey(upstab, "replylimit", "0");
-  SetKey(upstab, "UdpMessageService", "0");
-  WriteFile(s.dir + "/registry.ini", "[Software\\Quillon\\VoltSentry\\CurrentVersion]\r\nPathName=" +
-                                         s.install + "\r\nShutdownCommand=/bin/true\r\n");
-  s.wardend = Spawn({wardend, "--foreground"},
-                    {"VOLTSENTRY_REGISTRY=" + s.dir + "/registry.ini",
-                     "VOLTSENTRY_NO_SYSTEM_SHUTDOWN=1", "TZ=JST-9"},
-                    s.dir + "/wardend.out");
-  return s.wardend > 0;
+  if (!benchrig::Prepare(s.rig, examples)) return false;
+  s.journal = s.rig.dir + "/journal";
+  if (!benchrig::StartUps(s.rig, upssim, {"--journal", s.journal})) return false;
+  const std::string& upstab = s.rig.upstab;
+  s.upsport = benchrig::FreeUdpPort();
+  benchrig::SetKey(upstab, "upsport", std::to_string(s.upsport));
+  benchrig::SetKey(upstab, "xupsport", std::to_string(benchrig::FreeUdpPort()));
+  benchrig::SetKey(upstab, "srvlog", "0");
+  benchrig::SetKey(upstab, "replylimit", "0");
+  benchrig::SetKey(upstab, "UdpMessageService", "0");
+  return benchrig::StartWardend(s.rig, wardend);
 }
 
 // Waits until the service answers both kinds (status once the first status of the UPS is in).
@@ -302,13 +201,6 @@ bool WaitUntilAnswering(const Setup& s, int ms) {
   }
   close(fd);
   return ready;
-}
-
-void Finish(Setup& s) {
-  Stop(s.wardend);
-  Stop(s.upssim);
-  const std::string command = "rm -rf '" + s.dir + "'";
-  if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", s.dir.c_str());
 }
 
 struct Run {
@@ -351,7 +243,7 @@ double Median(std::vector<double> values) {
 }
 
 std::size_t StatusRequestsToUps(const Setup& s) {
-  const std::string journal = ReadFile(s.journal);
+  const std::string journal = benchrig::ReadFile(s.journal);
   std::size_t n = 0;
   for (std::size_t at = journal.find(" RD\n"); at != std::string::npos;
        at = journal.find(" RD\n", at + 1)) {
@@ -384,9 +276,9 @@ int main(int argc, char** argv) {
 
   Setup s;
   if (!Start(s, wardend, upssim, examples) || !WaitUntilAnswering(s, 30000)) {
-    std::fprintf(stderr, "the service did not come up (see %s)\n", s.dir.c_str());
-    Stop(s.wardend);
-    Stop(s.upssim);
+    std::fprintf(stderr, "the service did not come up (see %s)\n", s.rig.dir.c_str());
+    benchrig::Stop(s.rig.wardend);
+    benchrig::Stop(s.rig.upssim);
     return 1;
   }
 
@@ -439,14 +331,14 @@ int main(int argc, char** argv) {
     if (scenario.clients == 1 && scenario.window == 1 && scenario.kind != Kind::Echo) {
       oneClientWorst = oneClientWorst < 0 ? median : std::min(oneClientWorst, median);
     }
-    alive = alive && waitpid(s.wardend, nullptr, WNOHANG) == 0;
+    alive = alive && waitpid(s.rig.wardend, nullptr, WNOHANG) == 0;
   }
   std::printf("target: >= %.0f answers a second for one client: %s with eight requests out (the "
               "slower kind: %.0f /s); %s with one out (%.0f /s, where a bare echo's round trip "
               "allows %.0f /s on this machine)\n",
               kTarget, windowWorst >= kTarget ? "met" : "NOT met", windowWorst,
               oneClientWorst >= kTarget ? "met" : "not met", oneClientWorst, floor);
-  Finish(s);
+  benchrig::Finish(s.rig);
   if (!alive) {
     std::fprintf(stderr, "wardend ended during the benchmark\n");
     return 1;
