@@ -5,37 +5,23 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 
-#include "platform/files.h"
 #include "platform/sockets.h"
 #include "protocol/notice_datagram.h"
 #include "service/host/service_context.h"
 #include "service/host/srv_log.h"
 #include "service/udp/udp_notice_service.h"
 #include "support/fake_clock.h"
+#include "support/private_network.h"
 
 namespace {
 
-constexpr char kInsideVariable[] = "VS_PRIVATE_NETWORK";
-constexpr char kSetUp[] = "ip link set lo up && ip route add default dev lo";
-
 TEST(NoticeBroadcast, ReachesTheMonitorPortInAPrivateNetwork) {
-  if (std::getenv(kInsideVariable) == nullptr) {
-    if (std::string(platform::PathSeparator()) != "/") {
-      GTEST_SKIP() << "broadcast not tested: a private network namespace needs Linux";
-    }
-    const std::string probe = std::string("unshare -rn sh -c '") + kSetUp + "' >/dev/null 2>&1";
-    if (std::system(probe.c_str()) != 0) {
-      GTEST_SKIP() << "broadcast not tested: no private network namespace (unshare -rn) here";
-    }
-    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-    const std::string command = std::string("unshare -rn sh -c '") + kSetUp + " && exec env " +
-                                kInsideVariable +
-                                "=1 \"$0\" --gtest_filter=NoticeBroadcast.*' '" + self + "'";
-    EXPECT_EQ(0, std::system(command.c_str())) << command;
+  std::string skip;
+  if (!vstest::InPrivateNetwork("NoticeBroadcast.*", &skip)) {
+    if (!skip.empty()) GTEST_SKIP() << skip;
     return;
   }
 

@@ -4,36 +4,22 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <sstream>
 #include <string>
 
 #include "fake_service.h"
 #include "platform/clock.h"
-#include "platform/files.h"
 #include "platform/sockets.h"
 #include "protocol/command_datagram.h"
+#include "support/private_network.h"
 #include "tools/wardctl/run.h"
 
 namespace {
 
-constexpr char kInsideVariable[] = "VS_PRIVATE_NETWORK";
-constexpr char kSetUp[] = "ip link set lo up && ip route add default dev lo";
-
 TEST(WardctlBroadcast, WithoutAHostTheRequestIsBroadcastAndTheFirstAnswerCounts) {
-  if (std::getenv(kInsideVariable) == nullptr) {
-    if (std::string(platform::PathSeparator()) != "/") {
-      GTEST_SKIP() << "broadcast not tested: a private network namespace needs Linux";
-    }
-    const std::string probe = std::string("unshare -rn sh -c '") + kSetUp + "' >/dev/null 2>&1";
-    if (std::system(probe.c_str()) != 0) {
-      GTEST_SKIP() << "broadcast not tested: no private network namespace (unshare -rn) here";
-    }
-    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-    const std::string command = std::string("unshare -rn sh -c '") + kSetUp + " && exec env " +
-                                kInsideVariable +
-                                "=1 \"$0\" --gtest_filter=WardctlBroadcast.*' '" + self + "'";
-    EXPECT_EQ(0, std::system(command.c_str())) << command;
+  std::string skip;
+  if (!vstest::InPrivateNetwork("WardctlBroadcast.*", &skip)) {
+    if (!skip.empty()) GTEST_SKIP() << skip;
     return;
   }
 
