@@ -11,7 +11,7 @@
 #include "service/events/shutdown_timer_thread.h"
 #include "service/host/power_state_machine.h"
 #include "service/host/service_app.h"
-#include "service/logging/placeholder_log_cleaning.h"
+#include "service/logging/log_cleaner.h"
 #include "service/logging/ups_log_writer.h"
 #include "service/schedule/placeholders.h"
 #include "service/udp/udp_command_server.h"
@@ -37,12 +37,13 @@ ServiceParts ProductionParts(ServiceApp& app) {
   parts.schedule = std::make_unique<PlaceholderSchedule>(context, srvLog);
   parts.udpServer = std::make_unique<UdpServer>(UdpServerParts{
       context, system.sockets, clock, srvLog, *parts.events, *parts.programs, *parts.schedule});
-  parts.upsLog = std::make_unique<UpsLog>(context, srvLog, clock);
+  const auto upsLogFile = std::make_shared<UpsLogFile>();  // appends and cleaning, one lock
+  parts.upsLog = std::make_unique<UpsLog>(context, srvLog, clock, upsLogFile);
   parts.users = std::make_unique<LoggedOnUserCheck>(system.userSessions, srvLog);
   parts.timer = std::make_unique<ShutdownTimer>(
       ShutdownTimerParts{context, *parts.events, *parts.programs, *parts.schedule, *parts.users,
                          system.shutdown, srvLog, clock, system.eventLog},
-      std::make_unique<PlaceholderLogCleaning>(srvLog));
+      std::make_unique<LogCleaning>(context, srvLog, clock, upsLogFile));
   parts.powerStateMachine = std::make_unique<PowerStates>(PowerStateParts{
       context, app.stateTime, app.lastRecordTime, app.commandRetries, app.linkLost,
       app.finalPhase, [&app] { return app.link(); }, *parts.events, *parts.programs,

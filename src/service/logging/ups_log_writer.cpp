@@ -48,8 +48,14 @@ bool UpsLog::WriteUpsLogRecord() {
     srvLog_.Write("UPSLOG保存：ファイルパスがありません");
     return false;
   }
-  switch (platform::AppendRecord(path, record.data(),
-                                 static_cast<std::size_t>(RecordLength(context_)))) {
+  platform::AppendResult result;
+  {
+    // A cleaning that is swapping the log in waits for this record, or this record for it.
+    std::lock_guard<std::mutex> hold(file_->lock);
+    result = platform::AppendRecord(path, record.data(),
+                                    static_cast<std::size_t>(RecordLength(context_)));
+  }
+  switch (result) {
     case platform::AppendResult::Appended:
       return true;
     case platform::AppendResult::OpenFailed:

@@ -2,7 +2,10 @@
 // file, each the first logsize bytes of the status record stamped with the time of writing.
 #pragma once
 
+#include <memory>
+
 #include "service/logging/ups_log.h"
+#include "service/logging/ups_log_file.h"
 
 namespace platform {
 class Clock;
@@ -15,8 +18,10 @@ class SrvLog;
 
 class UpsLog : public UpsLogWriter {
  public:
-  UpsLog(ServiceContext& context, SrvLog& srvLog, platform::Clock& clock)
-      : context_(context), srvLog_(srvLog), clock_(clock) {}
+  // file: the lock shared with the log cleaning (the default serves a writer on its own).
+  UpsLog(ServiceContext& context, SrvLog& srvLog, platform::Clock& clock,
+         std::shared_ptr<UpsLogFile> file = std::make_shared<UpsLogFile>())
+      : context_(context), srvLog_(srvLog), clock_(clock), file_(std::move(file)) {}
 
   bool PrepareStatusCopy() override;
   // A record is appended whole or not at all; a failed flush or close counts as not written.
@@ -26,6 +31,7 @@ class UpsLog : public UpsLogWriter {
   ServiceContext& context_;
   SrvLog& srvLog_;
   platform::Clock& clock_;
+  std::shared_ptr<UpsLogFile> file_;
 };
 
 }  // namespace wardend
