@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "common/cp932.h"
+
 namespace wardend {
 
 namespace {
@@ -53,7 +55,8 @@ Retention ParseHistory(const std::string& history) {
   Retention retention;
   std::size_t position = std::string::npos;
   for (const Keyword& keyword : kKeywords) {
-    const std::size_t found = history.find(keyword.text);
+    // Whole characters only: a CP932 trail byte can look like a letter of a keyword.
+    const std::size_t found = common::MbsFind(history, keyword.text);
     if (found == std::string::npos) continue;
     retention.unit = keyword.unit;
     position = found;

@@ -56,18 +56,22 @@ Copy CopyKept(RecordStream& stream, const RewritePlan& plan, std::int64_t first,
   return Copy::Done;
 }
 
-bool Fail(SrvLog& srvLog, const char* line, const RewritePlan& plan) {
+// A half-written temporary file is of no use: it is closed (Windows removes no open file) and
+// removed; the next run makes it anew anyway.
+bool Fail(SrvLog& srvLog, const char* line, const RewritePlan& plan,
+          std::unique_ptr<platform::RecordWriter>& temp) {
   srvLog.Write(line);
-  // A half-written temporary file is of no use; the next run makes it anew anyway.
+  temp.reset();
   platform::RemoveRecordFile(plan.tempPath);
   return false;
 }
 
-bool FailCopy(SrvLog& srvLog, Copy copy, const RewritePlan& plan) {
+bool FailCopy(SrvLog& srvLog, Copy copy, const RewritePlan& plan,
+              std::unique_ptr<platform::RecordWriter>& temp) {
   return Fail(srvLog,
               copy == Copy::ReadFailed ? "ログ削除:ログファイル読み込みエラー"
                                        : "ログ削除:一時ファイル書き込みエラー",
-              plan);
+              plan, temp);
 }
 
 }  // namespace
@@ -80,7 +84,7 @@ bool RewriteLog(std::unique_ptr<platform::RecordReader>& log, RecordStream& stre
     return false;
   }
   KeptRecords kept(*temp, static_cast<std::size_t>(plan.recordSize));
-  if (!kept.Ready()) return Fail(srvLog, "ログ削除:書き込みメモリ確保エラー", plan);
+  if (!kept.Ready()) return Fail(srvLog, "ログ削除:書き込みメモリ確保エラー", plan, temp);
 
   // The bulk of the work runs without the lock, so that the poll thread keeps appending.
   const StreamResult prefix = stream.CopyRaw(
@@ -89,25 +93,26 @@ bool RewriteLog(std::unique_ptr<platform::RecordReader>& log, RecordStream& stre
   if (prefix != StreamResult::Done) {
     return FailCopy(srvLog, prefix == StreamResult::ReadFailed ? Copy::ReadFailed
                                                                : Copy::WriteFailed,
-                    plan);
+                    plan, temp);
   }
   Copy copy = CopyKept(stream, plan, plan.firstDropped, plan.wholeRecords, kept);
-  if (copy != Copy::Done) return FailCopy(srvLog, copy, plan);
-  if (!kept.Flush() || !temp->Sync()) return FailCopy(srvLog, Copy::WriteFailed, plan);
+  if (copy != Copy::Done) return FailCopy(srvLog, copy, plan, temp);
+  if (!kept.Flush() || !temp->Sync()) return FailCopy(srvLog, Copy::WriteFailed, plan, temp);
 
   std::lock_guard<std::mutex> hold(fileLock);
   const std::int64_t size = log->Size();
   if (size < plan.wholeRecords * plan.recordSize) {
-    return FailCopy(srvLog, Copy::ReadFailed, plan);  // the log shrank under us: not ours
+    // Shorter than when the run began: the file was changed by someone else; it stays theirs.
+    return FailCopy(srvLog, Copy::ReadFailed, plan, temp);
   }
   copy = CopyKept(stream, plan, plan.wholeRecords, size / plan.recordSize, kept);
-  if (copy != Copy::Done) return FailCopy(srvLog, copy, plan);
+  if (copy != Copy::Done) return FailCopy(srvLog, copy, plan, temp);
   if (!kept.Flush() || !temp->Sync() || !temp->Close()) {
-    return FailCopy(srvLog, Copy::WriteFailed, plan);
+    return FailCopy(srvLog, Copy::WriteFailed, plan, temp);
   }
   log.reset();
   if (!platform::ReplaceByRename(plan.tempPath, plan.logPath)) {
-    return Fail(srvLog, "ログ削除:リネームエラー", plan);
+    return Fail(srvLog, "ログ削除:リネームエラー", plan, temp);
   }
   return true;
 }

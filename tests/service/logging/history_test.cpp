@@ -32,6 +32,7 @@ TEST(History, CountAndUnit) {
       {"0record", 0, RetentionUnit::Record},
       {"99999999999day", INT_MAX, RetentionUnit::Day},  // stops at the limit, never wraps
       {"12345678901234567890123456789012345day", INT_MAX, RetentionUnit::Day},
+      {"ペear", 1, RetentionUnit::Month},  // the trail byte of ペ is a "y", not a keyword's
   };
   for (const Case& c : cases) {
     const wardend::Retention r = ParseHistory(c.history);
