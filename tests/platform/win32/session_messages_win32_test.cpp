@@ -133,7 +133,7 @@ TEST_F(Win32SessionMessages, ComputerNameAndTheMessengerService) {
   EXPECT_EQ(NERR_NameNotFound, messages->SendToName("UPSHOST", "停電 100%"));
   EXPECT_EQ((std::vector<std::string>{"NetWkstaGetInfo local 100", "NetApiBufferFree",
                                       "NetWkstaGetInfo local 100",
-                                      "NetMessageBufferSend local nofrom 16"}),
+                                      "NetMessageBufferSend local nofrom 14"}),
             calls);
   EXPECT_EQ((std::vector<std::wstring>{L"UPSHOST", L"停電 100%"}), texts);
   EXPECT_EQ(1, frees);
