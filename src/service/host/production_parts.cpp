@@ -4,10 +4,11 @@
 
 #include "platform/os_version.h"
 #include "platform/serial.h"
+#include "platform/session_messages.h"
 #include "service/events/event_dispatcher.h"
 #include "service/events/logged_on_users_check.h"
 #include "service/events/program_starter.h"
-#include "service/events/ring_messenger.h"
+#include "service/events/session_messenger_thread.h"
 #include "service/events/shutdown_timer_thread.h"
 #include "service/host/power_state_machine.h"
 #include "service/host/service_app.h"
@@ -28,7 +29,8 @@ ServiceParts ProductionParts(ServiceApp& app) {
 
   // Parts that use others are made after them; the app owns them all.
   ServiceParts parts;
-  parts.messenger = std::make_unique<RingMessenger>(context, system.eventLog, srvLog);
+  parts.messenger = std::make_unique<SessionMessengerThread>(SessionMessengerParts{
+      context, platform::SystemSessionMessages(), system.eventLog, srvLog, clock});
   parts.programs = std::make_unique<Programs>(context, srvLog, system);
   parts.notices = std::make_unique<UdpNoticeService>(system.sockets, clock, context, srvLog);
   parts.events = std::make_unique<EventDispatcher>(context, srvLog, clock, system.eventLog,

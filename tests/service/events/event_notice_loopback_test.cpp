@@ -11,7 +11,7 @@
 #include "protocol/notice_datagram.h"
 #include "service/events/event_dispatcher.h"
 #include "service/events/programs.h"
-#include "service/events/ring_messenger.h"
+#include "service/events/session_messenger.h"
 #include "service/host/service_context.h"
 #include "service/host/srv_log.h"
 #include "support/fake_clock.h"
@@ -54,6 +54,14 @@ class NoPrograms : public wardend::ProgramStarter {
   void RunTogether(const std::vector<std::string>&) override {}
 };
 
+// Nor does it send a session message.
+class NoMessages : public wardend::SessionMessenger {
+ public:
+  void QueueSessionMessage(const std::string&) override {}
+  bool StartMessenger(wardend::ServiceContext*) override { return true; }
+  void StopMessenger() override {}
+};
+
 TEST(EventNoticeLoopback, MonitorOnTheOwnHostReceivesTheEvent) {
   LoopbackHost sockets;
   ASSERT_EQ(0, sockets.Startup());
@@ -75,7 +83,7 @@ TEST(EventNoticeLoopback, MonitorOnTheOwnHostReceivesTheEvent) {
   context.UdpMessageService = 1;
   context.xupsport = port;
   wardend::SrvLog srvLog(clock);
-  wardend::RingMessenger messenger(context, eventLog, srvLog);
+  NoMessages messenger;
   NoPrograms programs;
   wardend::EventDispatcher dispatcher(context, srvLog, clock, eventLog, sockets, messenger,
                                       programs);
