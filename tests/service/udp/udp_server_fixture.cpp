@@ -85,6 +85,7 @@ protocol::ClassifiedDatagram TestClient::ReceiveReply(int lastRequest, int realT
 }
 
 UdpServerTest::UdpServerTest() {
+  EXPECT_TRUE(session.started) << "the socket layer did not start";
   srvLog.SetSwitch(1);
   srvLog.SetPath(dir.File("srvlog.log"));
   context.upsport = 0;

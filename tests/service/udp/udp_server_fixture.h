@@ -151,6 +151,16 @@ class TestClient {
   std::uint16_t port_ = 0;
 };
 
+// The system's socket layer, started for as long as it lives (Winsock needs it before any
+// socket is opened; nothing to do on Linux).
+struct SocketLayerSession {
+  SocketLayerSession() : started(platform::SystemSocketLayer().Startup() == 0) {}
+  ~SocketLayerSession() {
+    if (started) platform::SystemSocketLayer().Cleanup();
+  }
+  const bool started;
+};
+
 // A server on an ephemeral loopback port with recording parts and a fake clock.
 class UdpServerTest : public ::testing::Test {
  protected:
@@ -166,6 +176,7 @@ class UdpServerTest : public ::testing::Test {
   // A request of code sent at the fake time, from the client, answered within the bound.
   protocol::ClassifiedDatagram Ask(const protocol::CommandDatagram& request, TestClient& from);
 
+  SocketLayerSession session;  // first: the members below open sockets
   vstest::TempDir dir;
   vstest::FakeClock clock;
   vstest::CallLog calls;
