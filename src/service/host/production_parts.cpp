@@ -13,7 +13,8 @@
 #include "service/host/service_app.h"
 #include "service/logging/placeholder_log_cleaning.h"
 #include "service/logging/ups_log_writer.h"
-#include "service/schedule/placeholders.h"
+#include "service/schedule/calendar.h"
+#include "service/schedule/calendar_schedule.h"
 #include "service/udp/udp_command_server.h"
 #include "service/udp/udp_notice_service.h"
 #include "service/upslink/ups_link.h"
@@ -34,7 +35,7 @@ ServiceParts ProductionParts(ServiceApp& app) {
   parts.events = std::make_unique<EventDispatcher>(context, srvLog, clock, system.eventLog,
                                                    system.sockets, *parts.messenger,
                                                    *parts.programs);
-  parts.schedule = std::make_unique<PlaceholderSchedule>(context, srvLog);
+  parts.schedule = std::make_unique<CalendarSchedule>(context, ImportedCalendar(), *parts.events, srvLog, clock);
   parts.udpServer = std::make_unique<UdpServer>(UdpServerParts{
       context, system.sockets, clock, srvLog, *parts.events, *parts.programs, *parts.schedule});
   parts.upsLog = std::make_unique<UpsLog>(context, srvLog, clock);
