@@ -2,6 +2,8 @@
 // skipped and named, the others still count.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "calendar/timetable.h"
@@ -81,6 +83,20 @@ TEST(CalendarTimetable, RepeatsAndStrayLinesAreNamedNotGuessed) {
   EXPECT_EQ(9 * 60, table.week[1].start);
   ASSERT_EQ(1u, table.days.size());
   EXPECT_TRUE(table.days.begin()->second.off);
+}
+
+}  // namespace
+
+namespace {
+
+// The example installation's timetable is a real plan that reads without a skipped line.
+TEST(CalendarTimetable, TheExamplePlanReadsClean) {
+  std::ifstream in(std::string(VS_SOURCE_DIR) + "/examples/install/sched.ini", std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const calendr32::Timetable table = calendr32::ReadTimetable(text);
+  EXPECT_TRUE(table.messages.empty()) << table.messages.front();
+  EXPECT_TRUE(table.week[1].on);
+  EXPECT_EQ(5u, table.days.size());
 }
 
 }  // namespace
