@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "platform/files.h"
-#include "platform/replace_file.h"
+#include "platform/replace_whole_file.h"
 #include "service/schedule/calendar_schedule.h"
 
 namespace wardend {
@@ -85,7 +85,7 @@ std::string ScheduleStateText(const ServiceContext& context, const RelaySettings
 
 void WriteScheduleState(const ServiceContext& context, const RelaySettings& relay) {
   if (context.installDir.empty()) return;
-  platform::ReplaceFile(platform::JoinPath(context.installDir, "schedsp.ini"),
+  platform::ReplaceWholeFile(platform::JoinPath(context.installDir, "schedsp.ini"),
                         ScheduleStateText(context, relay));
 }
 

@@ -1,10 +1,10 @@
-#include "platform/replace_file.h"
+#include "platform/replace_whole_file.h"
 
 #include "platform/win32/windows_support.h"
 
 namespace platform {
 
-bool ReplaceFile(const std::string& path, const std::string& bytes) {
+bool ReplaceWholeFile(const std::string& path, const std::string& bytes) {
   const std::string temp = path + ".new";
   win32::UniqueHandle file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -1,4 +1,4 @@
-#include "platform/replace_file.h"
+#include "platform/replace_whole_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 
 namespace platform {
 
-bool ReplaceFile(const std::string& path, const std::string& bytes) {
+bool ReplaceWholeFile(const std::string& path, const std::string& bytes) {
   const std::string temp = path + ".new";
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
