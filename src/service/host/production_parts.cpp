@@ -35,7 +35,8 @@ ServiceParts ProductionParts(ServiceApp& app) {
   parts.events = std::make_unique<EventDispatcher>(context, srvLog, clock, system.eventLog,
                                                    system.sockets, *parts.messenger,
                                                    *parts.programs);
-  parts.schedule = std::make_unique<CalendarSchedule>(context, ImportedCalendar(), *parts.events, srvLog, clock);
+  parts.schedule = std::make_unique<CalendarSchedule>(context, ImportedCalendar(), *parts.events,
+                                                      srvLog, clock);
   parts.udpServer = std::make_unique<UdpServer>(UdpServerParts{
       context, system.sockets, clock, srvLog, *parts.events, *parts.programs, *parts.schedule});
   parts.upsLog = std::make_unique<UpsLog>(context, srvLog, clock);
