@@ -148,9 +148,12 @@ inline bool WaitForText(const std::string& path, const std::string& text, int ms
 class WardendE2e : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* name : {"upstab.ini", "msg.ini", "upsrc.ini", "sched.ini"}) {
+    for (const char* name : {"upstab.ini", "msg.ini", "upsrc.ini"}) {
       CopyExample(install, name);
     }
+    // The example's timetable would stop the service on its own hours; a test plans nothing
+    // unless it writes a timetable of its own.
+    install.Write("sched.ini", "; no timetable\r\n");
     // The command server binds upsport: a port of this test's own, so that tests run side by
     // side (and beside an installed service) without taking each other's port.
     upsport = FreeUdpPort();

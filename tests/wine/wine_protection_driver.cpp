@@ -284,10 +284,12 @@ class Driver {
     }
     fs::create_directories(install_, error);
     if (error) return Fail("create " + install_ + ": " + error.message());
-    for (const char* name : {"upstab.ini", "msg.ini", "upsrc.ini", "sched.ini"}) {
+    for (const char* name : {"upstab.ini", "msg.ini", "upsrc.ini"}) {
       fs::copy_file(o_.examples + "/" + name, install_ + "/" + name, error);
       if (error) return Fail(std::string("copy ") + name + ": " + error.message());
     }
+    // No timetable: the example's hours would stop the service in the middle of the run.
+    std::ofstream(install_ + "/sched.ini", std::ios::binary) << "; no timetable\r\n";
     const std::string upstab = SetKeys(
         ReadFile(install_ + "/upstab.ini"),
         {{"ttyname", o_.port}, {"srvlog", "1"}, {"untilshutdown", "3"}, {"forshutdown", "3"},

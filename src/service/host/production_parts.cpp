@@ -1,5 +1,5 @@
 // The production wiring of the service's subsystems. Each line names the object that serves
-// one subsystem; replacing a placeholder by its real implementation is a change of one line.
+// one subsystem, so that a test or another build can put its own in its place.
 #include <memory>
 
 #include "platform/os_version.h"
@@ -14,7 +14,8 @@
 #include "service/host/service_app.h"
 #include "service/logging/log_cleaner.h"
 #include "service/logging/ups_log_writer.h"
-#include "service/schedule/placeholders.h"
+#include "service/schedule/calendar.h"
+#include "service/schedule/calendar_schedule.h"
 #include "service/udp/udp_command_server.h"
 #include "service/udp/udp_notice_service.h"
 #include "service/upslink/ups_link.h"
@@ -36,7 +37,8 @@ ServiceParts ProductionParts(ServiceApp& app) {
   parts.events = std::make_unique<EventDispatcher>(context, srvLog, clock, system.eventLog,
                                                    system.sockets, *parts.messenger,
                                                    *parts.programs);
-  parts.schedule = std::make_unique<PlaceholderSchedule>(context, srvLog);
+  parts.schedule = std::make_unique<CalendarSchedule>(context, ImportedCalendar(), *parts.events,
+                                                      srvLog, clock);
   parts.udpServer = std::make_unique<UdpServer>(UdpServerParts{
       context, system.sockets, clock, srvLog, *parts.events, *parts.programs, *parts.schedule});
   const auto upsLogFile = std::make_shared<UpsLogFile>();  // appends and cleaning, one lock

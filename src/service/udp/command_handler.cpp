@@ -99,6 +99,17 @@ int CommandHandler::Information(const protocol::CommandDatagram& request,
   return protocol::SetInformation(reply, kind, c.linkKind.load(), c.SrvType.load(), texts);
 }
 
+// A stop that moves after its pre-warning ran (states 20, 21, 23) gets the pre-warning and
+// slot 7 again before the new stop: the timer gives them only from a state below 20.
+namespace {
+void RewarnMovedStop(ServiceContext& c) {
+  int state = c.powerState.load();
+  while ((state == 20 || state == 21 || state == 23) &&
+         !c.powerState.compare_exchange_weak(state, 3)) {
+  }
+}
+}  // namespace
+
 int CommandHandler::ReloadTab(protocol::CommandDatagram& reply) {
   ServiceContext& c = p_.context;
   int code = protocol::SetAck(reply, protocol::kCodeReloadTab);
@@ -123,6 +134,7 @@ int CommandHandler::ReloadTab(protocol::CommandDatagram& reply) {
       p_.events.RaiseEvent(event::kScheduleChanged);
       c.preWarned = 0;
     }
+    if (c.schedStop.load() != stop) RewarnMovedStop(c);
   } else {
     // The stop first: with it unset the timer looks at no other schedule time.
     c.schedStop = kNoTime;
@@ -188,8 +200,13 @@ void CommandHandler::AfterUpshut() {
   const std::int64_t now = p_.clock.Now();
   // The restart first: the timer takes a new stop together with the next start it sees.
   if (upshutStart_ != 0) c.schedNextStart = ClampTime(now + std::int64_t{upshutStart_} * 60);
+  const std::int32_t stop = c.schedStop.load();
   c.schedStop = ClampTime(now + std::int64_t{upshutStop_} * 60);
   if (upshutStop_ != 0) {
+    if (c.schedStop.load() != stop) {
+      c.preWarned = 0;
+      RewarnMovedStop(c);
+    }
     c.timerWake.Set();
     return;
   }

@@ -12,6 +12,7 @@
 #include "service/events/event_numbers.h"
 #include "service/events/event_sink.h"
 #include "service/host/srv_log.h"
+#include "service/schedule/schedule_state.h"
 
 namespace wardend {
 
@@ -538,9 +539,9 @@ int UpsLink::Periodic() {
 }
 
 void UpsLink::WriteScheduleState() {
-  // PLACEHOLDER until the schedule lands: schedsp.ini (section "now": the stop, off and on times
-  // of both outputs and the switch code) is not written yet. Writing nothing is safe: no part
-  // of the service reads the file back.
+  wardend::WriteScheduleState(*context_, RelaySettings{relaymode_.load(), rebootdelay_.load(),
+                                                       relayondelay_.load(),
+                                                       relayoffdelay_.load()});
 }
 
 }  // namespace wardend

@@ -153,7 +153,10 @@ Commands:
   watch [SECONDS]         a status record every SECONDS (default 5) until interrupted
   info 0|1|2              identification texts: 0 the UPS (model, third text, series,
                           hardware version, software version), 1 machine and system, 2 spare
-  schedule                the scheduled stop and the next start
+  schedule                the scheduled stop and the next start; with --install, also
+                          what the calendar answers now for that installation's sched.ini
+                          (in TZ, else Japan time, as the service reads it) and the lines
+                          it skips
   selftest                start a UPS self-test (refused in the first 60 s of the UPS link)
   reload                  the service re-reads its settings (upstab.ini and its tables)
   upshut STOP_MIN START_MIN
@@ -168,7 +171,8 @@ Options:
   --port PORT             the service's UDP port (default: upsport of the installation's
                           upstab.ini, else 12000)
   --install DIR           an installation directory: upsport, xupsport and upsBroadport of
-                          its upstab.ini, and with listen the event texts of its msg.ini
+                          its upstab.ini, with listen the event texts of its msg.ini,
+                          with schedule the timetable of its sched.ini
   --notice-port PORT      listen: the port notices arrive on (default: xupsport, else 12010)
   --json                  one JSON object per answer, for scripts; failures too
   --timeout SECONDS       how long an answer is waited for (default 2)
@@ -186,7 +190,9 @@ JSON (stable for scripts):
             and conditions are null)
   info     {"kind":0,"link_kind":150,"srv_type":0,"texts":["..."]}
   schedule {"stop":T,"stop_text":"...","next_start":T,"next_start_text":"..."}
-           (T is null when unset)
+           (T is null when unset); with --install also
+           "calendar":{"weekly":{"result":1,"start":T,"stop":T,"next_start":T},
+           "single_day":{"result":3,"stop":T,"next_start":T},"skipped":["..."]}
   selftest, reload, upshut  {"command":"reload","accepted":true}
   listen   {"event":2,"from":"192.168.1.10","time":T,"text":"..."} per notice
   failure  {"error":"refused"|"timeout"|"host"|"network","message":"...",

@@ -1,7 +1,9 @@
 #include "tools/wardctl/run.h"
 
+#include "platform/process_env.h"
 #include "protocol/notice_datagram.h"
 #include "protocol/requests.h"
+#include "tools/wardctl/calendar_view.h"
 #include "tools/wardctl/exchange.h"
 #include "tools/wardctl/format.h"
 #include "tools/wardctl/install_files.h"
@@ -113,10 +115,27 @@ class Client {
     return kExitSuccess;
   }
 
+  // The service's two times; with --install, what the calendar answers now for that
+  // installation's timetable as well.
   int Schedule() {
     protocol::ClassifiedDatagram answer;
     if (!Ask(protocol::BuildScheduleRequest(Now(), 0), &answer)) return kExitFailure;
-    out_ << FormatSchedule(answer.schedStop, answer.schedNextStart, o_.json) << std::flush;
+    std::string text = FormatSchedule(answer.schedStop, answer.schedNextStart, o_.json);
+    if (!o_.installDir.empty()) {
+      // The service reads its timetable in Japan time unless TZ says otherwise.
+      platform::ProcessEnvironment& env = platform::SystemProcessEnvironment();
+      if (!env.IsSet("TZ")) {
+        env.Put("TZ=JST-9");
+        env.ReloadTimeZone();
+      }
+      if (o_.json) {
+        text.erase(text.rfind('}'));
+        text += "," + FormatCalendar(o_.installDir, Now(), true) + "}\n";
+      } else {
+        text += FormatCalendar(o_.installDir, Now(), false);
+      }
+    }
+    out_ << text << std::flush;
     return kExitSuccess;
   }
 

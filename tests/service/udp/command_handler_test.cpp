@@ -322,3 +322,46 @@ TEST_F(ReloadTabTest, RefusedWhileAShutdownIsOnItsWay) {
 }
 
 }  // namespace
+
+namespace {
+
+// A stop moved after its pre-warning ran (states 20, 21, 23) goes back to state 3, so that the
+// timer gives the pre-warning and slot 7 again for the new stop; the other states stay.
+TEST_F(ReloadTabTest, AMovedStopAfterThePreWarningGetsItAgain) {
+  const struct {
+    int state;
+    int after;
+  } cases[] = {{20, 3}, {21, 3}, {23, 3}, {3, 3}, {6, 6}, {5, 5}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.state);
+    context.schedStop = 1300000000;
+    context.powerState = c.state;
+    context.preWarned = 1;
+    schedule.newStop = 1300003600;
+    Handle(protocol::BuildReloadTab(kNow, 0));
+    EXPECT_EQ(c.after, context.powerState.load());
+    EXPECT_EQ(0, context.preWarned.load());
+  }
+  // A reload that leaves the stop where it was changes nothing.
+  context.powerState = 20;
+  context.preWarned = 1;
+  Handle(protocol::BuildReloadTab(kNow, 0));
+  EXPECT_EQ(20, context.powerState.load());
+  EXPECT_EQ(1, context.preWarned.load());
+}
+
+TEST_F(CommandHandlerTest, UpshutMovingTheStopAfterThePreWarningGivesItAgain) {
+  for (int state : {20, 21, 23}) {
+    SCOPED_TRACE(state);
+    context.schedStop = static_cast<std::int32_t>(kNow + 300);
+    context.powerState = state;
+    context.preWarned = 1;
+    ASSERT_EQ(92, Handle(protocol::BuildUpshut(30, 0, kNow, 0)).code);
+    handler.AfterReply(17);
+    EXPECT_EQ(kNow + 1800, context.schedStop.load());
+    EXPECT_EQ(3, context.powerState.load());
+    EXPECT_EQ(0, context.preWarned.load());
+  }
+}
+
+}  // namespace

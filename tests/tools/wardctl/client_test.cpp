@@ -15,6 +15,7 @@
 
 #include "fake_service.h"
 #include "platform/files.h"
+#include "platform/process_env.h"
 #include "platform/profile.h"
 #include "protocol/requests.h"
 #include "support/fake_clock.h"
@@ -374,6 +375,46 @@ TEST_F(WardctlClient, ListenPrintsNoticesWithTheirTextFromMsgIni) {
       EXPECT_NE(std::string::npos, line.find("\"text\":\"information\"")) << line;
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// With --install, schedule adds what the calendar answers now for that installation's
+// timetable, and the lines it would skip.
+TEST_F(WardctlClient, ScheduleShowsTheCalendarOfAnInstallation) {
+  platform::ProcessEnvironment& env = platform::SystemProcessEnvironment();
+  env.Put("TZ=JST-9");
+  env.ReloadTimeZone();
+  FakeService service(
+      Answering({{protocol::kCodeSchedule, {wardctltest::Schedule(1700003600, 1999999995)}}}));
+  ASSERT_TRUE(service.Ok());
+  vstest::TempDir dir;
+  // 2023-11-15 07:13 Japan time is a Wednesday, inside its period.
+  dir.Write("sched.ini", "[week]\r\nWed=07:00-20:00\r\nThu=25:00-26:00\r\n"
+                         "[days]\r\n2023-11-15=stop 12:00\r\n");
+  vstest::FakeClock clock(1700000000);
+  const Result j = Run(service, {"schedule", "--json", "--install", dir.path()}, clock);
+  EXPECT_EQ(0, j.status) << j.err;
+  // Start 07:00, stop 20:00 and next Wednesday 07:00; the single-day stop at 12:00.
+  EXPECT_NE(std::string::npos,
+            j.out.find("{\"stop\":1700003600,\"stop_text\":")) << j.out;
+  EXPECT_NE(std::string::npos,
+            j.out.find("\"calendar\":{\"weekly\":{\"result\":1,\"start\":1699999200,"
+                       "\"stop\":1700046000,\"next_start\":1700604000},\"single_day\":"
+                       "{\"result\":1,\"stop\":1700017200,\"next_start\":null},\"skipped\":["))
+      << j.out;
+  EXPECT_NE(std::string::npos, j.out.find("Thu=25:00-26:00\"]}}\n")) << j.out;
+
+  const Result t = Run(service, {"schedule", "--install", dir.path()}, clock);
+  EXPECT_EQ(0, t.status) << t.err;
+  EXPECT_NE(std::string::npos, t.out.find("weekly:           result 1\n")) << t.out;
+  EXPECT_NE(std::string::npos, t.out.find("  stop:           2023-11-15 12:00:00\n")) << t.out;
+  EXPECT_NE(std::string::npos, t.out.find("skipped:")) << t.out;
+
+  const Result none = Run(service, {"schedule", "--install", dir.File("missing")}, clock);
+  EXPECT_NE(std::string::npos, none.out.find("calendar:         cannot read")) << none.out;
 }
 
 }  // namespace
