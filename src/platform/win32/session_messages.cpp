@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/win32/message_calls.h"
+#include "platform/win32/net_sessions.h"
 
 namespace platform {
 namespace win32 {
@@ -27,17 +28,6 @@ std::wstring Widen(const std::string& text) {
   return wide;
 }
 
-std::string Narrow(const wchar_t* text) {
-  if (text == nullptr || *text == L'\0') return std::string();
-  const int bytes =
-      WideCharToMultiByte(kTextCodePage, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 1) return std::string();
-  std::string narrow(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(kTextCodePage, 0, text, -1, &narrow[0], bytes, nullptr, nullptr);
-  narrow.resize(static_cast<std::size_t>(bytes - 1));
-  return narrow;
-}
-
 DWORD Bytes(const std::wstring& text) {
   return static_cast<DWORD>(text.size() * sizeof(wchar_t));
 }
@@ -51,7 +41,8 @@ class Win32SessionMessages : public SessionMessages {
     BYTE* buffer = nullptr;
     const NET_API_STATUS status = calls_.netWkstaGetInfo(nullptr, 100, &buffer);
     if (status == NERR_Success && buffer != nullptr) {
-      *name = Narrow(reinterpret_cast<const WKSTA_INFO_100*>(buffer)->wki100_computername);
+      *name = NarrowText(reinterpret_cast<const WKSTA_INFO_100*>(buffer)->wki100_computername,
+                         kTextCodePage);
     }
     if (buffer != nullptr) calls_.netApiBufferFree(buffer);
     return static_cast<int>(status);
@@ -68,28 +59,8 @@ class Win32SessionMessages : public SessionMessages {
   }
 
   NetSessionBatch NextSessions(std::uint32_t* resume) override {
-    NetSessionBatch batch;
-    BYTE* buffer = nullptr;
-    DWORD read = 0;
-    DWORD total = 0;
-    DWORD handle = *resume;
-    const NET_API_STATUS status = calls_.netSessionEnum(nullptr, nullptr, nullptr, 1, &buffer,
-                                                        MAX_PREFERRED_LENGTH, &read, &total,
-                                                        &handle);
-    *resume = handle;
-    batch.status = static_cast<int>(status);
-    if ((status == NERR_Success || status == ERROR_MORE_DATA) && buffer != nullptr) {
-      const auto* entries = reinterpret_cast<const SESSION_INFO_1*>(buffer);
-      for (DWORD i = 0; i < read; ++i) {
-        NetSession session;
-        session.client = Narrow(entries[i].sesi1_cname);
-        session.user = Narrow(entries[i].sesi1_username);
-        session.openFiles = entries[i].sesi1_num_opens;
-        batch.entries.push_back(session);
-      }
-    }
-    if (buffer != nullptr) calls_.netApiBufferFree(buffer);
-    return batch;
+    return ReadNetSessionBatch(calls_.netSessionEnum, calls_.netApiBufferFree,
+                               MAX_PREFERRED_LENGTH, kTextCodePage, resume);
   }
 
   std::vector<LocalDelivery> DeliverLocally(const std::string& title,

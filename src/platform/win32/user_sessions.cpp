@@ -2,6 +2,7 @@
 // (wtsapi32) and the network sessions of the server (netapi32).
 #include "platform/user_sessions.h"
 
+#include "platform/win32/net_sessions.h"
 #include "platform/win32/windows_support.h"
 
 // clang-format off
@@ -64,16 +65,6 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM context) {
   return visit(OwnerOf(window)) ? TRUE : FALSE;
 }
 
-// A network name in the system's ANSI code page.
-std::string Narrow(const wchar_t* text) {
-  if (text == nullptr || *text == L'\0') return std::string();
-  const int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 1) return std::string();
-  std::string narrow(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, -1, &narrow[0], bytes, nullptr, nullptr);
-  narrow.resize(static_cast<std::size_t>(bytes - 1));
-  return narrow;
-}
 
 class Win32UserSessions : public UserSessions {
  public:
@@ -108,28 +99,9 @@ class Win32UserSessions : public UserSessions {
   }
 
   NetSessionBatch NextNetSessions(std::uint32_t* resume) override {
-    NetSessionBatch batch;
-    BYTE* buffer = nullptr;
-    DWORD read = 0;
-    DWORD total = 0;
-    DWORD handle = *resume;
-    const NET_API_STATUS status =
-        NetSessionEnum(nullptr, nullptr, nullptr, 1, &buffer,
-                       kNetSessionBatch * sizeof(SESSION_INFO_1), &read, &total, &handle);
-    *resume = handle;
-    batch.status = static_cast<int>(status);
-    if ((status == NERR_Success || status == ERROR_MORE_DATA) && buffer != nullptr) {
-      const auto* entries = reinterpret_cast<const SESSION_INFO_1*>(buffer);
-      for (DWORD i = 0; i < read; ++i) {
-        NetSession session;
-        session.client = Narrow(entries[i].sesi1_cname);
-        session.user = Narrow(entries[i].sesi1_username);
-        session.openFiles = entries[i].sesi1_num_opens;
-        batch.entries.push_back(session);
-      }
-    }
-    if (buffer != nullptr) NetApiBufferFree(buffer);
-    return batch;
+    // Network names in the system's ANSI code page.
+    return win32::ReadNetSessionBatch(&::NetSessionEnum, &::NetApiBufferFree,
+                                      kNetSessionBatch * sizeof(SESSION_INFO_1), CP_ACP, resume);
   }
 };
 
