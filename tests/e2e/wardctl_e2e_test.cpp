@@ -123,10 +123,12 @@ TEST_F(WardctlE2e, StatusIdentificationScheduleAndASelfTestAfterTheFirstMinute) 
   EXPECT_NE(std::string::npos, r.err.find("selftest refused: the self-test could not be started"))
       << r.err << ReadFile(SrvLog());
 
-  // A fresh record (the service has one once its poll thread has passed; asked again meanwhile).
+  // A fresh record: the service has one once its poll thread has passed, and its readings once
+  // the measurements that follow a status are in (each status request asks the UPS again);
+  // asked again meanwhile.
   for (int i = 0; i < 20; ++i) {
     r = Ctl({"--json", "status"});
-    if (r.status == 0) break;
+    if (r.status == 0 && r.out.find("\"9\":1000.0,") != std::string::npos) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
   }
   ASSERT_EQ(0, r.status) << r.out << r.err;
