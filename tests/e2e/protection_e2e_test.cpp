@@ -64,16 +64,12 @@ class Protection : public WardendWithUps {
   void SetUp() override {
     WardendWithUps::SetUp();
     // The recorder stands in for every program: it is the one program of the installation.
-    std::filesystem::copy_file(SHUTDOWN_RECORDER, install.File("recorder"));
+    RecordSlotPrograms({1, 2, 3, 4, 5, 6, 7});
     const std::string calls = scratch.File("programs.calls");
     Set("upstab.ini", "upstab", "srvlog", "1");
     Set("upstab.ini", "upstab", "UdpMessageService", "1");
     Set("upstab.ini", "upstab", "xupsport", std::to_string(notices.port()));
     Set("upstab.ini", "upstab", "TrapTo", "127.0.0.1");
-    for (int slot = 1; slot <= 7; ++slot) {
-      Set("upstab.ini", "upstab", "upsrc" + std::to_string(slot),
-          install.File("recorder") + " " + calls + " slot" + std::to_string(slot));
-    }
     for (const char* key : {"Mail1", "Mail2", "Mail3", "Mail5", "Mail9"}) {
       Set("upsrc.ini", "mail", key, std::string("recorder ") + calls + " " + key);
     }
@@ -86,28 +82,12 @@ class Protection : public WardendWithUps {
     Set("msg.ini", "prohibitionEvent", "0", "");
     Set("msg.ini", "flexGroup", "0", ",1,2,4,5,7,40,95,107,110,125,205,207,210,218,");
   }
-  void Set(const std::string& file, const std::string& section, const std::string& key,
-           const std::string& value) {
-    ASSERT_TRUE(platform::ProfileWriteString(section, key, value, install.File(file)));
-  }
-  std::string Programs() const { return ReadFile(scratch.File("programs.calls")); }
   std::size_t Lines(const std::string& text, const std::string& part) const {
     std::size_t n = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
       ++n;
     }
     return n;
-  }
-  // The diagnostic log's event lines, in order ("2", "1", ...).
-  std::vector<std::string> Events() const {
-    std::vector<std::string> events;
-    const std::string log = ReadFile(SrvLog());
-    const std::string tag = "イベント発生：メッセージNo[";
-    for (std::size_t at = log.find(tag); at != std::string::npos; at = log.find(tag, at + 1)) {
-      const std::size_t start = at + tag.size();
-      events.push_back(log.substr(start, log.find(']', start) - start));
-    }
-    return events;
   }
   bool WaitForEvent(const std::string& event, int ms) {
     return WaitForText(SrvLog(), "イベント発生：メッセージNo[" + event + "]", ms);

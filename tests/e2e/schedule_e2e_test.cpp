@@ -33,17 +33,12 @@ class ScheduledStop : public WardendWithUps {
  protected:
   void SetUp() override {
     WardendWithUps::SetUp();
-    std::filesystem::copy_file(SHUTDOWN_RECORDER, install.File("recorder"));
     Set("upstab.ini", "upstab", "srvlog", "1");
     Set("upstab.ini", "upstab", "forshutdown", "3");
     Set("upstab.ini", "upstab", "upsautodown", "20");
     Set("upstab.ini", "upstab", "relayoffdelay", "30");
     Set("upstab.ini", "upstab", "relayondelay", "60");
-    for (int slot = 1; slot <= 7; ++slot) {
-      Set("upstab.ini", "upstab", "upsrc" + std::to_string(slot),
-          install.File("recorder") + " " + scratch.File("programs.calls") + " slot" +
-              std::to_string(slot));
-    }
+    RecordSlotPrograms({1, 2, 3, 4, 5, 6, 7});
     // The events are only logged: no messages to users, no system log.
     Set("msg.ini", "flexevent", "eventCnt", "0");
 
@@ -60,22 +55,7 @@ class ScheduledStop : public WardendWithUps {
     }
     install.Write("sched.ini", "; a stop soon and a start an hour later\r\n" + days);
   }
-  void Set(const std::string& file, const std::string& section, const std::string& key,
-           const std::string& value) {
-    ASSERT_TRUE(platform::ProfileWriteString(section, key, value, install.File(file)));
-  }
-  std::string Programs() const { return ReadFile(scratch.File("programs.calls")); }
   std::string ScheduleState() const { return ReadFile(install.File("schedsp.ini")); }
-  std::vector<std::string> Events() const {
-    std::vector<std::string> events;
-    const std::string log = ReadFile(SrvLog());
-    const std::string tag = "イベント発生：メッセージNo[";
-    for (std::size_t at = log.find(tag); at != std::string::npos; at = log.find(tag, at + 1)) {
-      const std::size_t start = at + tag.size();
-      events.push_back(log.substr(start, log.find(']', start) - start));
-    }
-    return events;
-  }
 
   std::time_t stop = 0;
   std::time_t next = 0;

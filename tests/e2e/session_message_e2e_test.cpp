@@ -27,10 +27,6 @@ class SessionMessageE2e : public WardendWithUps {
     ASSERT_EQ(0, setenv("VOLTSENTRY_UTMPX", scratch.File("utmp").c_str(), 1));
   }
   void TearDown() override { unsetenv("VOLTSENTRY_UTMPX"); }
-  void Set(const std::string& file, const std::string& section, const std::string& key,
-           const std::string& value) {
-    ASSERT_TRUE(platform::ProfileWriteString(section, key, value, install.File(file)));
-  }
 
   vstest::PseudoTerminal terminal;
 };

@@ -71,14 +71,8 @@ class WardctlE2e : public WardendWithUps {
  protected:
   void SetUp() override {
     WardendWithUps::SetUp();
-    std::filesystem::copy_file(SHUTDOWN_RECORDER, install.File("recorder"));
     Set("upstab.ini", "upstab", "srvlog", "1");
-    Set("upstab.ini", "upstab", "upsrc4",
-        install.File("recorder") + " " + scratch.File("programs.calls") + " slot4");
-  }
-  void Set(const std::string& file, const std::string& section, const std::string& key,
-           const std::string& value) {
-    ASSERT_TRUE(platform::ProfileWriteString(section, key, value, install.File(file)));
+    RecordSlotPrograms({4});
   }
   // wardctl ARGS against this test's service, ended within 10 s.
   CtlResult Ctl(std::vector<std::string> args) {

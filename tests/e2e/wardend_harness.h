@@ -14,6 +14,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <initializer_list>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -239,6 +241,35 @@ class WardendWithUps : public WardendE2e {
                                              install.File("upstab.ini")));
   }
   std::string Journal() const { return scratch.File("journal"); }
+
+  // One value of an INI file of the installation.
+  void Set(const std::string& file, const std::string& section, const std::string& key,
+           const std::string& value) {
+    ASSERT_TRUE(platform::ProfileWriteString(section, key, value, install.File(file)));
+  }
+  // The recorder as the installation's one program, standing in for the slot programs named.
+  void RecordSlotPrograms(std::initializer_list<int> slots) {
+    std::filesystem::copy_file(SHUTDOWN_RECORDER, install.File("recorder"),
+                               std::filesystem::copy_options::skip_existing);
+    for (int slot : slots) {
+      Set("upstab.ini", "upstab", "upsrc" + std::to_string(slot),
+          install.File("recorder") + " " + scratch.File("programs.calls") + " slot" +
+              std::to_string(slot));
+    }
+  }
+  // What the recorder was called with, one call a line.
+  std::string Programs() const { return ReadFile(scratch.File("programs.calls")); }
+  // The diagnostic log's event lines, in order ("2", "1", ...).
+  std::vector<std::string> Events() const {
+    std::vector<std::string> events;
+    const std::string log = ReadFile(SrvLog());
+    const std::string tag = "イベント発生：メッセージNo[";
+    for (std::size_t at = log.find(tag); at != std::string::npos; at = log.find(tag, at + 1)) {
+      const std::size_t start = at + tag.size();
+      events.push_back(log.substr(start, log.find(']', start) - start));
+    }
+    return events;
+  }
 
   testsupport::UpssimProcess ups;
 };
