@@ -26,6 +26,13 @@ TEST(RegistryContract, ReadsValuesOfAKeyWithoutRegardToCase) {
   // Does not fit with its terminator: refused, never cut.
   EXPECT_FALSE(key->QueryValue("PathName", &value, value.size()));
   EXPECT_TRUE(key->QueryValue("PathName", &value, value.size() + 1));
+
+  // A value written as text is a string to the reader that asks for the type.
+  bool isString = false;
+  value.clear();
+  ASSERT_TRUE(key->QueryStringValue("PathName", &value, 256, &isString));
+  EXPECT_TRUE(isString);
+  EXPECT_EQ(value, "C:\\Program Files\\表示\\VoltSentry");
 }
 
 TEST(RegistryContract, MissingKeyIsNull) {

@@ -58,6 +58,20 @@ class ViewKey {
     }
   }
 
+  // Sets name in the key (created as needed) to bytes exactly as given, of any type.
+  bool SetRaw(const std::string& keyPath, const std::string& name, DWORD type,
+              const std::string& bytes) {
+    if (!Set(keyPath)) return false;
+    UniqueRegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_SET_VALUE | view_,
+                      key.Receive()) != ERROR_SUCCESS) {
+      return false;
+    }
+    return RegSetValueExA(key.Get(), name.c_str(), 0, type,
+                          reinterpret_cast<const BYTE*>(bytes.data()),
+                          static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
+  }
+
  private:
   REGSAM view_;
   std::vector<std::string> created_;
@@ -104,6 +118,29 @@ TEST(RegistryViews, NativeViewComesFirst) {
   ASSERT_NE(key, nullptr);
   std::string value;
   EXPECT_FALSE(key->QueryValue("PathName", &value, 8));
+}
+
+TEST(RegistryViews, TypeOfTheValueAndTextsWithoutTerminator) {
+  ViewKey native(KEY_WOW64_64KEY);
+  ASSERT_TRUE(native.SetRaw(kKey, "Text", REG_SZ, std::string("C:\\VS\0", 6)));
+  ASSERT_TRUE(native.SetRaw(kKey, "Number", REG_DWORD, std::string("\x01\0\0\0", 4)));
+  ASSERT_TRUE(native.SetRaw(kKey, "Unterminated", REG_SZ, "C:\\Unterminated"));
+  ASSERT_TRUE(native.SetRaw(kKey, "Full", REG_SZ, std::string(256, 'x')));
+  auto key = platform::SystemRegistry().OpenLocalMachineKey(kKey);
+  ASSERT_NE(key, nullptr);
+
+  std::string value;
+  bool isString = false;
+  ASSERT_TRUE(key->QueryStringValue("Text", &value, 256, &isString));
+  EXPECT_TRUE(isString);
+  EXPECT_EQ(value, "C:\\VS");
+  ASSERT_TRUE(key->QueryStringValue("Number", &value, 256, &isString));
+  EXPECT_FALSE(isString);
+  // Stored without its terminating zero: read to its stored length, never beyond.
+  ASSERT_TRUE(key->QueryStringValue("Unterminated", &value, 256, &isString));
+  EXPECT_EQ(value, "C:\\Unterminated");
+  // 256 bytes without a terminator leave no room for one in the 256-byte buffer.
+  EXPECT_FALSE(key->QueryStringValue("Full", &value, 256, &isString));
 }
 
 TEST(RegistryViews, KeyInNeitherViewIsNull) {
