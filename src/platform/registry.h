@@ -21,6 +21,13 @@ class RegistryKey {
   // NUL). False when there is no such value or it does not fit in maxBytes with its terminator
   // (ERROR_MORE_DATA), so a value is never cut or left unterminated.
   virtual bool QueryValue(const std::string& name, std::string* value, std::size_t maxBytes) = 0;
+  // The same, also telling in *isString whether the value is stored as a string (REG_SZ) and
+  // not as another type; the stand-in of Linux holds strings only.
+  virtual bool QueryStringValue(const std::string& name, std::string* value,
+                                std::size_t maxBytes, bool* isString) {
+    *isString = true;
+    return QueryValue(name, value, maxBytes);
+  }
 };
 
 // Where the keys are kept, so that a message to an administrator can say where a key was

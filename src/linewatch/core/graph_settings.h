@@ -11,7 +11,10 @@ namespace linewatch {
 
 struct Rgb {
   std::int16_t r = 0, g = 0, b = 0;
-  bool operator==(const Rgb& other) const = default;
+  bool operator==(const Rgb& other) const {
+    return r == other.r && g == other.g && b == other.b;
+  }
+  bool operator!=(const Rgb& other) const { return !(*this == other); }
 };
 
 struct GraphSetting {
@@ -21,7 +24,12 @@ struct GraphSetting {
   Rgb redZoneColor{255, 0, 0};
   Rgb graphColor{96, 255, 96};
   Rgb backColor{240, 240, 240};
-  bool operator==(const GraphSetting& other) const = default;
+  bool operator==(const GraphSetting& other) const {
+    return redZoneUpper == other.redZoneUpper && redZoneLower == other.redZoneLower &&
+           divisionSize == other.divisionSize && redZoneColor == other.redZoneColor &&
+           graphColor == other.graphColor && backColor == other.backColor;
+  }
+  bool operator!=(const GraphSetting& other) const { return !(*this == other); }
 };
 
 using GraphSettings = std::array<GraphSetting, 6>;

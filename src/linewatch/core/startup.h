@@ -11,6 +11,7 @@
 #include "linewatch/core/monitor_context.h"
 
 namespace platform {
+class ProcessEnvironment;
 class Registry;
 }
 
@@ -81,11 +82,13 @@ struct StopProtocol {
 };
 StopProtocol ReadStopProtocol(const MonitorContext& context);
 
-// upsport of [upstab] of the tab file: 12000 when absent or below 1.
+// upsport of [upstab] of the tab file: 12000 when absent, below 1 or above 65535.
 int ReadUpsPort(const MonitorContext& context);
 
 // Time zone of step 4: when the environment has no TZ, TZ=JST-9 (and the Japanese locale on
 // Windows). Returns true when it set the zone.
 bool ApplyDefaultTimeZone();
+// The same on a given environment (tests).
+bool ApplyDefaultTimeZone(platform::ProcessEnvironment& environment);
 
 }  // namespace linewatch

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,9 @@ std::int16_t GraphValue(double value);
 // "%04d年 %02d月 %02d日 %02d : %02d : %02d" of a time stamp in local time; nothing when the C
 // library cannot convert it.
 std::optional<std::string> FormatReplyTime(std::uint32_t time);
+// The same with the conversion given (tests: a C library that cannot convert).
+using LocalTimeConversion = bool (*)(std::int64_t time, std::tm* out);
+std::optional<std::string> FormatReplyTime(std::uint32_t time, LocalTimeConversion toLocal);
 
 // Why a datagram is not drawn; Accepted when it is a status reply to draw.
 enum class ReplyCheck { Accepted, NoRequestYet, WrongLength, OtherSender, BadTime };

@@ -18,22 +18,37 @@ class Win32Key : public RegistryKey {
   Win32Key(HKEY native, HKEY wow32) : native_(native), wow32_(wow32) {}
 
   bool QueryValue(const std::string& name, std::string* value, std::size_t maxBytes) override {
+    DWORD type = REG_NONE;
+    return QueryBothViews(name, value, maxBytes, &type);
+  }
+
+  bool QueryStringValue(const std::string& name, std::string* value, std::size_t maxBytes,
+                        bool* isString) override {
+    DWORD type = REG_NONE;
+    const bool read = QueryBothViews(name, value, maxBytes, &type);
+    *isString = type == REG_SZ;
+    return read;
+  }
+
+ private:
+  bool QueryBothViews(const std::string& name, std::string* value, std::size_t maxBytes,
+                      DWORD* type) {
     if (maxBytes == 0) return false;
     LONG result = ERROR_FILE_NOT_FOUND;
-    if (native_.Valid()) result = Query(native_.Get(), name, value, maxBytes);
+    if (native_.Valid()) result = Query(native_.Get(), name, value, maxBytes, type);
     // Only a value that is not there is looked for in the other view: one that is there but
     // does not fit is refused, not replaced by another installer's.
     if (result == ERROR_FILE_NOT_FOUND && wow32_.Valid()) {
-      result = Query(wow32_.Get(), name, value, maxBytes);
+      result = Query(wow32_.Get(), name, value, maxBytes, type);
     }
     return result == ERROR_SUCCESS;
   }
 
- private:
-  static LONG Query(HKEY key, const std::string& name, std::string* value, std::size_t maxBytes) {
+  static LONG Query(HKEY key, const std::string& name, std::string* value, std::size_t maxBytes,
+                    DWORD* type) {
     std::vector<char> buffer(maxBytes + 1, '\0');
     DWORD size = static_cast<DWORD>(maxBytes);
-    const LONG result = RegQueryValueExA(key, name.c_str(), nullptr, nullptr,
+    const LONG result = RegQueryValueExA(key, name.c_str(), nullptr, type,
                                          reinterpret_cast<BYTE*>(buffer.data()), &size);
     if (result != ERROR_SUCCESS) return result;  // ERROR_MORE_DATA included: it does not fit
     if (size > maxBytes) return ERROR_MORE_DATA;
