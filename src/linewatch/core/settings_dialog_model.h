@@ -44,7 +44,8 @@ class SettingsDialogModel {
   int SelectedGraph() const;
   const GraphSettings& Working() const { return working_; }
   const std::string& IntervalText() const { return intervalText_; }
-  std::string LowerText() const;  // the selected graph's bounds and size as the edits show them
+  // The selected graph's bounds and size as the edits show them ("0" when none is selected).
+  std::string LowerText() const;
   std::string UpperText() const;
   int SizeIndex() const;          // 0..2 of the selected graph; -1 when none is selected
   ColorTarget Target() const { return target_; }
