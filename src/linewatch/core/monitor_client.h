@@ -20,6 +20,8 @@ class MonitorClient {
   // receive of a client whose open failed fails quietly.
   int Open();
   void Close();
+  // True between a successful Open and Close.
+  bool IsOpen() const { return socket_ != nullptr; }
 
   // Builds the status request for unit (0 when unit selection is off) and sets requestPending.
   void BuildStatusRequest(int unit, std::int64_t now);
@@ -33,6 +35,12 @@ class MonitorClient {
   // nothing. True when the request went out; *address is where it went.
   bool SendRequest(const std::string& host, const std::string& localHostName, int port,
                    std::uint32_t* address);
+  // The two halves of SendRequest, so that the address a reply must come from is known
+  // before the request goes out: the resolution alone (false: send nothing), and the send of
+  // the built request to address:port (true when it went out).
+  bool ResolveHost(const std::string& host, const std::string& localHostName,
+                   std::uint32_t* address);
+  bool SendRequestTo(std::uint32_t address, int port);
 
   // Waits up to timeoutMs for one datagram of at most 136 bytes. True with its bytes, size and
   // sender when one came.

@@ -53,8 +53,9 @@ class MonitorWorkers {
 
   // Starts both threads; the first request (or service check) at once. unit: 0 or 1..8.
   bool Start(int unit, bool serviceRunningAtStart);
-  // The stop protocol of Part 8.2 for the request thread, then the receive thread. A thread that
-  // does not end is detached, never killed.
+  // The stop protocol for the request thread, then the receive thread: each is joined in
+  // slices of confirmIntervalMs, confirmCount times (at least once, at least 1000 ms). A thread
+  // that does not end is detached, never killed, and ends at its next look at the stop.
   void Stop(const StopProtocol& protocol);
 
   // The update interval the request thread reads before every wait (5..60).
@@ -71,6 +72,8 @@ class MonitorWorkers {
  private:
   void RequestLoop();
   void ReceiveLoop();
+  void StopWorker(platform::Thread& thread, platform::Event& stopEvent,
+                  const StopProtocol& protocol);
 
   platform::Clock& clock_;
   MonitorClient& client_;
@@ -83,6 +86,8 @@ class MonitorWorkers {
   std::atomic<bool> serviceRunning_{false};
   std::atomic<int> updateInterval_{kDefaultInterval};
   std::atomic<std::uint32_t> askedAddress_{0};
+  // Set by Stop: a thread that outlives its stop event's slices ends at its next look.
+  std::atomic<bool> stopping_{false};
   MonitorContext decoded_;  // receive thread only
   platform::Event requestStop_;
   platform::Event receiveStop_;

@@ -1,7 +1,7 @@
 // Start-up decisions of the monitor, after the platform steps a front end makes itself (the
 // single-instance guard, the socket layer, the time zone): the command line, the target host,
 // the installation paths, the UPS number and the display items. Each failure names the message
-// the Part gives it, or none.
+// the monitor shows for it, or none.
 #pragma once
 
 #include <cstdint>
