@@ -351,6 +351,7 @@ class Driver {
     std::istringstream lines(out);
     std::string line;
     while (std::getline(lines, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();  // the helper's text mode
       const std::size_t tab = line.find('\t');
       if (tab != std::string::npos) texts[std::atoi(line.c_str())] = line.substr(tab + 1);
     }
@@ -607,7 +608,7 @@ class Driver {
       ok = Fail("the status line is not green text on white: " + std::to_string(look.own) +
                 " green, " + std::to_string(look.others) + " of another status colour");
     }
-    Say("online: six bars, red zones and the green status line as the readings give");
+    if (ok) Say("online: six bars, red zones and the green status line as the readings give");
     return ok;
   }
 
