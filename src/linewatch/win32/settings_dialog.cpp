@@ -1,6 +1,9 @@
 #include "linewatch/win32/settings_dialog.h"
 
 #include <commdlg.h>
+// The header maps ChooseColor to ChooseColorA, which would rename the model's operation of the
+// same name here only; the chooser is called by its own name.
+#undef ChooseColor
 
 #include <string>
 #include <vector>
