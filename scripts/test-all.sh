@@ -35,6 +35,8 @@ trap 'wineserver -k || true' EXIT
 # disagree about the services that a test installs.
 wine wineboot >/dev/null 2>&1 || true
 # Windows without a display: the null graphics driver still makes windows, so that the walk of
-# the top-level windows (the logged-on-user check) is tested on a machine without X.
+# the top-level windows (the logged-on-user check) is tested on a machine without X. The
+# monitor's screenshot test alone draws: it starts its own Xvfb, switches the prefix to the X11
+# driver for its run and puts this value back.
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 || true
 run_preset mingw

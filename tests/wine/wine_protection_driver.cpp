@@ -22,24 +22,15 @@
 //
 // WINEPREFIX is taken from the environment, else from VS_DEFAULT_WINEPREFIX.
 #include <fcntl.h>
-#include <iconv.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <iterator>
-#include <memory>
 #include <string>
-#include <thread>
-#include <utility>
 #include <vector>
 
 #include "../wine_serial/native_driver.h"
@@ -48,8 +39,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-using nativedriver::LineReader;
+using nativedriver::ReadFile;
+using nativedriver::Readable;
+using nativedriver::RegText;
+using nativedriver::WaitUntil;
 using nativedriver::WindowsPath;
+using nativedriver::WriteFile;
 
 constexpr char kProductKey[] =
     "HKEY_LOCAL_MACHINE\\Software\\Quillon\\VoltSentry\\CurrentVersion";
@@ -87,89 +82,6 @@ bool Parse(int argc, char** argv, Options* o) {
   return argc % 2 == 1;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  return static_cast<bool>(out.flush());
-}
-
-// CP932 text as UTF-8 for a person reading the test's output.
-std::string Readable(const std::string& cp932) {
-  iconv_t cd = iconv_open("UTF-8", "CP932");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return cp932;
-  std::string out;
-  std::vector<char> in(cp932.begin(), cp932.end());
-  char* inPtr = in.data();
-  std::size_t inLeft = in.size();
-  while (inLeft > 0) {
-    char buffer[4096];
-    char* outPtr = buffer;
-    std::size_t outLeft = sizeof buffer;
-    const std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    out.append(buffer, sizeof buffer - outLeft);
-    if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-      out += '?';  // a byte that is no CP932: shown, not fatal
-      ++inPtr;
-      --inLeft;
-    }
-  }
-  iconv_close(cd);
-  return out;
-}
-
-// Sets key=value in the [upstab] section of a CP932 file with CRLF line ends; a key that is
-// not there is added at the top of the section. Other lines stay byte for byte.
-std::string SetKeys(const std::string& ini,
-                    const std::vector<std::pair<std::string, std::string>>& keys) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < ini.size()) {
-    std::size_t end = ini.find("\r\n", start);
-    if (end == std::string::npos) end = ini.size();
-    lines.push_back(ini.substr(start, end - start));
-    start = end + 2;
-  }
-  std::size_t section = lines.size();
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i] == "[upstab]") section = i;
-  }
-  if (section == lines.size()) {
-    lines.insert(lines.begin(), "[upstab]");
-    section = 0;
-  }
-  for (const auto& key : keys) {
-    bool found = false;
-    for (std::size_t i = section + 1; i < lines.size() && !found; ++i) {
-      if (!lines[i].empty() && lines[i][0] == '[') break;
-      if (lines[i].compare(0, key.first.size() + 1, key.first + "=") == 0) {
-        lines[i] = key.first + "=" + key.second;
-        found = true;
-      }
-    }
-    if (!found) {
-      lines.insert(lines.begin() + static_cast<long>(section) + 1, key.first + "=" + key.second);
-    }
-  }
-  std::string out;
-  for (const std::string& line : lines) out += line + "\r\n";
-  return out;
-}
-
-// A text of a .reg file: backslashes and quotes escaped.
-std::string RegText(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out;
-}
-
 // The commands of a journal in the order they came ("UP 22", "US 00300000", "RD", ...).
 std::vector<std::string> JournalCommands(const std::string& journal) {
   std::vector<std::string> commands;
@@ -190,33 +102,6 @@ bool Has(const std::vector<std::string>& list, const std::string& item) {
     if (entry == item) return true;
   }
   return false;
-}
-
-// A UDP port of the loopback that is free right now (the system's choice for port 0); 0 if none.
-int FreeUdpPort() {
-  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return 0;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  ::close(fd);
-  return port;
-}
-
-// Polls until done() holds or ms pass.
-bool WaitUntil(int ms, const std::function<bool()>& done) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-  for (;;) {
-    if (done()) return true;
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
 }
 
 class Driver {
@@ -275,7 +160,7 @@ class Driver {
   // UPS told to power off after 30 s without a restart, no notice to any monitor, and a UDP
   // port of this run's own.
   bool PrepareInstallation() {
-    upsport_ = FreeUdpPort();
+    upsport_ = nativedriver::FreeUdpPort();
     if (upsport_ == 0) return Fail("no free UDP port on the loopback");
     std::error_code error;
     fs::remove_all(install_, error);
@@ -290,8 +175,8 @@ class Driver {
     }
     // No timetable: the example's hours would stop the service in the middle of the run.
     std::ofstream(install_ + "/sched.ini", std::ios::binary) << "; no timetable\r\n";
-    const std::string upstab = SetKeys(
-        ReadFile(install_ + "/upstab.ini"),
+    const std::string upstab = nativedriver::SetKeys(
+        ReadFile(install_ + "/upstab.ini"), "upstab",
         {{"ttyname", o_.port}, {"srvlog", "1"}, {"untilshutdown", "3"}, {"forshutdown", "3"},
          {"upsautodown", "30"}, {"autoreboot", "0"}, {"relaymode", "3"},
          {"InitiateSystemShutdown", "1"}, {"UdpMessageService", "0"}, {"MessengerService", "0"},
@@ -300,30 +185,12 @@ class Driver {
   }
 
   bool StartUps() {
-    int out[2], in[2];
-    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(in, O_CLOEXEC) != 0) return Fail("pipe");
-    sim_ = nativedriver::Spawn({o_.upssim, "--journal", journal_, "--time-scale", o_.timeScale},
-                               {}, out[1], in[0]);
-    ::close(out[1]);
-    ::close(in[0]);
-    fromSim_ = out[0];
-    toSim_ = in[1];
-    simLines_ = std::make_unique<LineReader>(fromSim_);
-    pty_ = simLines_->ReadLine(5000);
+    pty_ = sim_.Start(o_.upssim, {"--journal", journal_, "--time-scale", o_.timeScale});
     if (pty_.empty()) return Fail("upssim did not report its line");
     std::printf("wine_protection_driver: upssim on %s, mapped as %s (WINEPREFIX=%s)\n",
                 pty_.c_str(), o_.port.c_str(), std::getenv("WINEPREFIX"));
     std::fflush(stdout);
     return true;
-  }
-
-  // One control line to upssim; its answer line.
-  std::string Control(const std::string& line) {
-    const std::string text = line + "\n";
-    if (::write(toSim_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
-      return "error: upssim does not take control lines";
-    }
-    return simLines_->ReadLine(5000);
   }
 
   // A Windows program under Wine in code page 932, with the preload library and the safety net
@@ -354,34 +221,13 @@ class Driver {
     if (Wine({"reg", "import", WindowsPath(regFile)}) != 0) return Fail("wine reg import");
     nativedriver::Run({"wineserver", "-k"}, std::max(1, Left(30000) / 1000), "wineserver -k");
     nativedriver::Run({"wineserver", "-w"}, std::max(1, Left(30000) / 1000), "wineserver -w");
-    if (!StartKeeper()) return Fail("the Wine session did not start");
+    if (!keeper_.Start(o_.wineRun, WineEnvironment(), wineLog_)) {
+      return Fail("the Wine session did not start");
+    }
     // A service left by a run that was killed goes first; its absence is no failure.
     Wine({"sc", "stop", o_.service});
     Wine({"sc", "delete", o_.service});
     return true;
-  }
-
-  // Wine ends its services once no other Windows program runs, so a command interpreter that
-  // reads from a pipe of the driver's keeps the session up until the pipe is closed. Started
-  // first, it also hands its environment to Wine's services and through them to the service.
-  bool StartKeeper() {
-    int in[2];
-    if (::pipe2(in, O_CLOEXEC) != 0) return false;
-    const int log = ::open(wineLog_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    keeper_ = nativedriver::Spawn({o_.wineRun, "cmd"}, WineEnvironment(), log, in[0]);
-    if (log >= 0) ::close(log);
-    ::close(in[0]);
-    keeperInput_ = in[1];
-    return keeper_ > 0;
-  }
-
-  bool StopKeeper() {
-    if (keeperInput_ >= 0) ::close(keeperInput_);
-    keeperInput_ = -1;
-    if (keeper_ <= 0) return true;
-    const bool ended = nativedriver::Wait(keeper_, 10, "the Wine session's keeper") == 0;
-    keeper_ = -1;
-    return ended;
   }
 
   std::vector<std::string> WineEnvironment() const {
@@ -443,7 +289,7 @@ class Driver {
 
   bool FollowTheMainsFailure() {
     // The UPS reports the failure at once, as it does when its input drops.
-    if (Control("power off") != "ok" || Control("push-status") != "ok") {
+    if (sim_.Control("power off") != "ok" || sim_.Control("push-status") != "ok") {
       return Fail("upssim refused the mains failure");
     }
     if (!WaitUntil(Left(20000), [&] { return EventsInOrder({2}); })) return Fail("no event 2");
@@ -456,7 +302,7 @@ class Driver {
       ok = Fail("the UPS did not get US 00300000 and UP 22");
     } else {
       // The power-off delay runs: both outputs are still on, each with its timer.
-      const std::string state = Control("state");
+      const std::string state = sim_.Control("state");
       if (state.find("outputs=11") == std::string::npos ||
           state.find("off1+") == std::string::npos || state.find("off2+") == std::string::npos) {
         ok = Fail("right after the power-off command the outputs should wait: " + state);
@@ -475,7 +321,7 @@ class Driver {
     }
     std::string state;
     if (!WaitUntil(Left(20000), [&] {
-          state = Control("state");
+          state = sim_.Control("state");
           return state.find("outputs=00") != std::string::npos;
         })) {
       ok = Fail("the outputs are not off after the power-off delay: " + state);
@@ -512,26 +358,18 @@ class Driver {
       }
       if (Wine({"reg", "delete", kProductKey, "/f"}) != 0) ok = Fail("the product key stays");
     }
-    if (!StopKeeper()) ok = Fail("the Wine session did not end");
-    if (sim_ > 0) {
-      ::kill(sim_, SIGTERM);
-      if (nativedriver::Wait(sim_, 5, "upssim") != 0) ok = Fail("upssim did not end cleanly");
-    }
-    if (fromSim_ >= 0) ::close(fromSim_);
-    if (toSim_ >= 0) ::close(toSim_);
+    if (!keeper_.Stop()) ok = Fail("the Wine session did not end");
+    if (!sim_.Stop()) ok = Fail("upssim did not end cleanly");
     return ok;
   }
 
   const Options o_;
   const std::string install_, journal_, calls_, wineLog_, wardctlOut_;
   int upsport_ = 0;
-  pid_t sim_ = -1;
-  int fromSim_ = -1, toSim_ = -1;
-  std::unique_ptr<LineReader> simLines_;
+  nativedriver::Simulator sim_;
   std::string pty_;
   Clock::time_point deadline_ = Clock::now();
-  pid_t keeper_ = -1;
-  int keeperInput_ = -1;
+  nativedriver::WineKeeper keeper_;
   bool configured_ = false;
   bool created_ = false;
 };

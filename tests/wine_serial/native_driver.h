@@ -1,21 +1,31 @@
 // The pieces the native Wine test drivers share (Linux programs built with the host compiler):
 // starting programs in process groups of their own, bounded waits that end an overrunning
-// program's whole group, lines read with a time limit, and Unix paths as Windows sees them.
+// program's whole group, lines read with a time limit, Unix paths as Windows sees them, files
+// and INI keys, the simulated UPS on its pseudo-terminal, and the Wine session a driver keeps up.
 #pragma once
 
 #include <fcntl.h>
+#include <iconv.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <memory>
+#include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -141,5 +151,210 @@ inline std::string WindowsPath(const std::string& unixPath) {
   }
   return path;
 }
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline bool WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  return static_cast<bool>(out.flush());
+}
+
+// Text of one code page in another (CP932 as UTF-8 for a person reading the test's output, or
+// UTF-8 as CP932 for the files of the installation). A byte that does not convert is shown as
+// '?', not fatal.
+inline std::string Convert(const std::string& text, const char* from, const char* to) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return text;
+  std::string out;
+  std::vector<char> in(text.begin(), text.end());
+  char* inPtr = in.data();
+  std::size_t inLeft = in.size();
+  while (inLeft > 0) {
+    char buffer[4096];
+    char* outPtr = buffer;
+    std::size_t outLeft = sizeof buffer;
+    const std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    out.append(buffer, sizeof buffer - outLeft);
+    if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
+      out += '?';
+      ++inPtr;
+      --inLeft;
+    }
+  }
+  iconv_close(cd);
+  return out;
+}
+
+inline std::string Readable(const std::string& cp932) { return Convert(cp932, "CP932", "UTF-8"); }
+
+// Sets key=value in [section] of an INI text with CRLF line ends; a key that is not there is
+// added at the top of the section (the section is added at the top of the text when missing).
+// A key without a value (nullopt) is removed. Other lines stay byte for byte.
+inline std::string SetKeys(const std::string& ini, const std::string& section,
+                           const std::vector<std::pair<std::string, std::optional<std::string>>>& keys) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < ini.size()) {
+    std::size_t end = ini.find("\r\n", start);
+    if (end == std::string::npos) end = ini.size();
+    lines.push_back(ini.substr(start, end - start));
+    start = end + 2;
+  }
+  const std::string header = "[" + section + "]";
+  std::size_t at = lines.size();
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i] == header) at = i;
+  }
+  if (at == lines.size()) {
+    lines.insert(lines.begin(), header);
+    at = 0;
+  }
+  for (const auto& key : keys) {
+    bool found = false;
+    for (std::size_t i = at + 1; i < lines.size() && !found; ++i) {
+      if (!lines[i].empty() && lines[i][0] == '[') break;
+      if (lines[i].compare(0, key.first.size() + 1, key.first + "=") == 0) {
+        if (!key.second) {
+          lines.erase(lines.begin() + static_cast<long>(i));
+        } else {
+          lines[i] = key.first + "=" + *key.second;
+        }
+        found = true;
+      }
+    }
+    if (!found && key.second) {
+      lines.insert(lines.begin() + static_cast<long>(at) + 1, key.first + "=" + *key.second);
+    }
+  }
+  std::string out;
+  for (const std::string& line : lines) out += line + "\r\n";
+  return out;
+}
+
+// A text of a .reg file: backslashes and quotes escaped.
+inline std::string RegText(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+// A UDP port of the loopback that is free right now (the system's choice for port 0); 0 if none.
+inline int FreeUdpPort() {
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return 0;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  int port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    port = ntohs(address.sin_port);
+  }
+  ::close(fd);
+  return port;
+}
+
+// Polls until done() holds or ms pass.
+inline bool WaitUntil(int ms, const std::function<bool()>& done, int pollMs = 50) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
+  }
+}
+
+// upssim on a pseudo-terminal, driven through its control lines on stdin.
+class Simulator {
+ public:
+  ~Simulator() { Stop(); }
+  // Starts upssim with args; the path of its line, or empty when it did not report one.
+  std::string Start(const std::string& upssim, const std::vector<std::string>& args) {
+    int out[2], in[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return std::string();
+    if (::pipe2(in, O_CLOEXEC) != 0) {
+      ::close(out[0]);
+      ::close(out[1]);
+      return std::string();
+    }
+    std::vector<std::string> command{upssim};
+    command.insert(command.end(), args.begin(), args.end());
+    pid_ = Spawn(command, {}, out[1], in[0]);
+    ::close(out[1]);
+    ::close(in[0]);
+    from_ = out[0];
+    to_ = in[1];
+    lines_ = std::make_unique<LineReader>(from_);
+    return lines_->ReadLine(5000);
+  }
+  // One control line; its answer line.
+  std::string Control(const std::string& line) {
+    const std::string text = line + "\n";
+    if (to_ < 0 ||
+        ::write(to_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+      return "error: upssim does not take control lines";
+    }
+    return lines_->ReadLine(5000);
+  }
+  // Ends upssim; true when it ended cleanly (or never ran).
+  bool Stop() {
+    bool ok = true;
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ok = Wait(pid_, 5, "upssim") == 0;
+      pid_ = -1;
+    }
+    if (from_ >= 0) ::close(from_);
+    if (to_ >= 0) ::close(to_);
+    from_ = to_ = -1;
+    return ok;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int from_ = -1, to_ = -1;
+  std::unique_ptr<LineReader> lines_;
+};
+
+// Wine ends its services once no other Windows program runs, so a command interpreter that
+// reads from a pipe of the driver's keeps the session up until the pipe is closed. Started
+// first after a fresh wineserver, it also hands its environment to Wine's services (and to the
+// desktop process, which takes the display from it).
+class WineKeeper {
+ public:
+  ~WineKeeper() { Stop(); }
+  bool Start(const std::string& wineRun, const std::vector<std::string>& env,
+             const std::string& logPath) {
+    int in[2];
+    if (::pipe2(in, O_CLOEXEC) != 0) return false;
+    const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    pid_ = Spawn({wineRun, "cmd"}, env, log, in[0]);
+    if (log >= 0) ::close(log);
+    ::close(in[0]);
+    input_ = in[1];
+    return pid_ > 0;
+  }
+  // Closes the pipe and waits for the interpreter; true when the session's keeper ended.
+  bool Stop() {
+    if (input_ >= 0) ::close(input_);
+    input_ = -1;
+    if (pid_ <= 0) return true;
+    const bool ended = Wait(pid_, 10, "the Wine session's keeper") == 0;
+    pid_ = -1;
+    return ended;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int input_ = -1;
+};
 
 }  // namespace nativedriver
