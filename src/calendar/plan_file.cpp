@@ -6,15 +6,14 @@
 #include <memory>
 
 #include "platform/files.h"
+#include "platform/product_key.h"
 #include "platform/registry.h"
 
 namespace calendr32 {
 
 namespace {
 
-const char* const kKeys[] = {"Software\\Quillon\\VoltSentry\\CurrentVersion",
-                             "Software\\Brennix\\VoltSentry\\CurrentVersion"};
-constexpr std::size_t kPathBuffer = 256;
+const char* const kKeys[] = {platform::kProductKey, platform::kFallbackProductKey};
 
 }  // namespace
 
@@ -24,7 +23,7 @@ std::string PlanPath() {
     std::unique_ptr<platform::RegistryKey> key = registry.OpenLocalMachineKey(keyPath);
     if (!key) continue;
     std::string dir;
-    if (key->QueryValue("PathName", &dir, kPathBuffer) && !dir.empty()) {
+    if (key->QueryValue(platform::kPathNameValue, &dir, platform::kPathNameBytes) && !dir.empty()) {
       return platform::JoinPath(dir, "sched.ini");
     }
     return "";

@@ -2,14 +2,13 @@
 
 #include <memory>
 
+#include "platform/product_key.h"
 #include "platform/registry.h"
 
 namespace platform {
 
 namespace {
 
-constexpr char kProductKey[] = "Software\\Quillon\\VoltSentry\\CurrentVersion";
-constexpr char kFallbackKey[] = "Software\\Brennix\\VoltSentry\\CurrentVersion";
 constexpr char kCommandValue[] = "ShutdownCommand";
 constexpr std::size_t kCommandBytes = 1024;
 
@@ -17,7 +16,7 @@ constexpr std::size_t kCommandBytes = 1024;
 
 std::string ConfiguredShutdownCommand(Registry& registry) {
   std::unique_ptr<RegistryKey> key = registry.OpenLocalMachineKey(kProductKey);
-  if (!key) key = registry.OpenLocalMachineKey(kFallbackKey);
+  if (!key) key = registry.OpenLocalMachineKey(kFallbackProductKey);
   std::string value;
   if (!key || !key->QueryValue(kCommandValue, &value, kCommandBytes)) return std::string();
   return value;

@@ -7,6 +7,7 @@
 #include "linewatch/core/profile_text.h"
 #include "platform/files.h"
 #include "platform/process_env.h"
+#include "platform/product_key.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
 
@@ -14,10 +15,6 @@ namespace linewatch {
 
 namespace {
 
-const char kProductKey[] = "Software\\Quillon\\VoltSentry\\CurrentVersion";
-const char kFallbackProductKey[] = "Software\\Brennix\\VoltSentry\\CurrentVersion";
-const char kPathNameValue[] = "PathName";
-constexpr std::size_t kPathNameBuffer = 256;
 constexpr std::size_t kHostBytes = 127;
 
 constexpr char kInverterCaption[] = "インバータ電圧[V]";
@@ -29,7 +26,7 @@ bool ReadPathName(platform::Registry& registry, const char* keyPath, std::string
                   bool* isString) {
   std::unique_ptr<platform::RegistryKey> key = registry.OpenLocalMachineKey(keyPath);
   if (!key) return false;
-  return key->QueryStringValue(kPathNameValue, dir, kPathNameBuffer, isString);
+  return key->QueryStringValue(platform::kPathNameValue, dir, platform::kPathNameBytes, isString);
 }
 
 }  // namespace
@@ -85,8 +82,8 @@ bool LoadInstallPaths(platform::Registry& registry, MonitorContext* context) {
   context->installDir.clear();
   std::string dir;
   bool isString = false;
-  if (!ReadPathName(registry, kProductKey, &dir, &isString) &&
-      !ReadPathName(registry, kFallbackProductKey, &dir, &isString)) {
+  if (!ReadPathName(registry, platform::kProductKey, &dir, &isString) &&
+      !ReadPathName(registry, platform::kFallbackProductKey, &dir, &isString)) {
     return false;
   }
   // A value of another type names no directory: the paths stay empty and the UPS number

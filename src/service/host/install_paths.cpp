@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/product_key.h"
 #include "platform/registry.h"
 #include "service/config/profile_int.h"
 #include "service/host/service_context.h"
@@ -11,13 +12,11 @@
 
 namespace wardend {
 
-const char kProductKey[] = "Software\\Quillon\\VoltSentry\\CurrentVersion";
-const char kFallbackProductKey[] = "Software\\Brennix\\VoltSentry\\CurrentVersion";
-const char kPathNameValue[] = "PathName";
-
 namespace {
 
-constexpr std::size_t kPathNameBuffer = 256;
+using platform::kFallbackProductKey;
+using platform::kPathNameValue;
+using platform::kProductKey;
 
 void SetCause(std::string* cause, const std::string& text) {
   if (cause != nullptr) *cause = text;
@@ -54,7 +53,7 @@ int LoadInstallPaths(platform::Registry& registry, ServiceContext& context, SrvL
     return "[" + registry.Store().name + "]のキー[" + keyPath + "]";
   };
   std::string dir;
-  const bool read = key->QueryValue(kPathNameValue, &dir, kPathNameBuffer);
+  const bool read = key->QueryValue(kPathNameValue, &dir, platform::kPathNameBytes);
   key.reset();
   if (!read) {
     SetCause(cause, where() + "に値PathNameがありません");

@@ -12,12 +12,6 @@ namespace wardend {
 class ServiceContext;
 class SrvLog;
 
-// The product key and its fallback under HKEY_LOCAL_MACHINE, and the value naming the
-// installation directory.
-extern const char kProductKey[];
-extern const char kFallbackProductKey[];
-extern const char kPathNameValue[];
-
 // Reads PathName (product key, else the fallback key), builds the paths of upstab.ini,
 // msg.ini, upsrc.ini and sched.ini, switches SrvLog on as srvlog says and writes its start
 // line, and reads MessengerService. 1 when the installation directory was read, else 0 (and

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
+#include "platform/product_key.h"
 #include "service/host/service_context.h"
 #include "service/host/srv_log.h"
 #include "support/fake_clock.h"
@@ -12,8 +13,8 @@
 
 namespace {
 
-using wardend::kFallbackProductKey;
-using wardend::kProductKey;
+using platform::kFallbackProductKey;
+using platform::kProductKey;
 
 struct Fixture {
   explicit Fixture(const std::string& keys = "upsname=1\nsrvlog=1") : dir(keys), srvLog(clock) {}

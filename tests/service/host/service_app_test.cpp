@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/product_key.h"
 #include "service/host/install_paths.h"
 #include "support/fake_platform.h"
 #include "support/install_dir.h"
@@ -30,7 +31,7 @@ class ServiceAppTest : public ::testing::Test {
   ServiceAppTest() {
     // The service's own time-zone rule acts on the fake environment, never on this process.
     fake.environment.variables["TZ"] = "UTC0";
-    fake.registry.SetValue(wardend::kProductKey, "PathName", dir.path());
+    fake.registry.SetValue(platform::kProductKey, "PathName", dir.path());
   }
   ~ServiceAppTest() override {
     if (app) {
@@ -134,7 +135,7 @@ TEST_F(ServiceAppTest, TheCompanionProgramIsQuotedInAFolderWithABlank) {
   for (const char* name : {"upstab.ini", "msg.ini", "upsrc.ini", "sched.ini"}) {
     std::filesystem::copy_file(dir.File(name), platform::JoinPath(folder, name));
   }
-  fake.registry.SetValue(wardend::kProductKey, "PathName", folder);
+  fake.registry.SetValue(platform::kProductKey, "PathName", folder);
   const std::string companion = "\"" + platform::JoinPath(folder, "wardagent.exe") + "\"";
   StartAndSettle("StartProgram " + companion + "||nowait");
   EXPECT_EQ(companion, app->context().companionPath);
@@ -202,17 +203,17 @@ TEST_F(ServiceAppTest, SocketLayerFailureWritesAnEventLogErrorAndEndsStartUp) {
 // event log and on the console of a service run by hand.
 TEST_F(ServiceAppTest, NoInstallationDirectoryIsToldOnce) {
   const std::string noKey = std::string("サービス開始：[HKEY_LOCAL_MACHINE]にキー[") +
-                            wardend::kProductKey + "]もキー[" + wardend::kFallbackProductKey +
+                            platform::kProductKey + "]もキー[" + platform::kFallbackProductKey +
                             "]もありません（UPSを監視しません）";
   const std::string gone = dir.File("gone");
   const std::string noFolder = std::string("サービス開始：[HKEY_LOCAL_MACHINE]のキー[") +
-                               wardend::kProductKey + "]の値PathNameのディレクトリ[" + gone +
+                               platform::kProductKey + "]の値PathNameのディレクトリ[" + gone +
                                "]がありません（UPSを監視しません）";
   for (const bool folderMissing : {false, true}) {
     SCOPED_TRACE(folderMissing ? "no folder" : "no key");
     vstest::FakePlatform scene;
     scene.environment.variables["TZ"] = "UTC0";
-    if (folderMissing) scene.registry.SetValue(wardend::kProductKey, "PathName", gone);
+    if (folderMissing) scene.registry.SetValue(platform::kProductKey, "PathName", gone);
     vstest::RecordingParts recording(scene.clock);
     wardend::SrvLog log(scene.clock);
     ServiceApp scenario(scene.Get(), log, recording.Factory());
@@ -241,7 +242,7 @@ TEST_F(ServiceAppTest, AMissingLocaleIsReportedOnlyWhereEverySystemHasIt) {
     scene.environment.knownLocales.clear();
     scene.environment.localeOptional = optional;
     vstest::InstallDir install("upsname=1\nsrvlog=1");
-    scene.registry.SetValue(wardend::kProductKey, "PathName", install.path());
+    scene.registry.SetValue(platform::kProductKey, "PathName", install.path());
     vstest::RecordingParts recording(scene.clock);
     wardend::SrvLog log(scene.clock);
     ServiceApp scenario(scene.Get(), log, recording.Factory());
@@ -282,7 +283,7 @@ TEST_F(ServiceAppTest, EachSettingsFailureEndsSupervisionWithMessageAndNotice) {
     vstest::FakePlatform scene;
     scene.environment.variables["TZ"] = "UTC0";
     vstest::InstallDir install(c.lastRead ? "upsname=1\nsrvlog=1" : "srvlog=1");
-    scene.registry.SetValue(wardend::kProductKey, "PathName", install.path());
+    scene.registry.SetValue(platform::kProductKey, "PathName", install.path());
     vstest::RecordingParts recording(scene.clock);
     const std::string name = c.name;
     recording.eventTableResult = name != "event table";
@@ -345,7 +346,7 @@ TEST_F(ServiceAppTest, LinkFailuresRaise220Or206AndAreRetriedEveryPeriod) {
     SCOPED_TRACE(c.event);
     vstest::FakePlatform scene;
     scene.environment.variables["TZ"] = "UTC0";
-    scene.registry.SetValue(wardend::kProductKey, "PathName", dir.path());
+    scene.registry.SetValue(platform::kProductKey, "PathName", dir.path());
     vstest::RecordingParts recording(scene.clock);
     recording.udpStartResult = c.udp;
     recording.configureLink = [&c](vstest::FakeLink& link) {

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/product_key.h"
 #include "service/host/install_paths.h"
 #include "service/host/service_app.h"
 #include "support/fake_platform.h"
@@ -61,7 +62,7 @@ class ServiceHostTest : public ::testing::Test {
   ~ServiceHostTest() override {
     if (main.joinable()) main.join();
   }
-  void WithInstallation() { fake.registry.SetValue(wardend::kProductKey, "PathName", dir.path()); }
+  void WithInstallation() { fake.registry.SetValue(platform::kProductKey, "PathName", dir.path()); }
   void Run() {
     app = std::make_unique<wardend::ServiceApp>(fake.Get(), srvLog, parts.Factory());
     host = std::make_unique<wardend::ServiceHost>(fake.serviceControl, fake.clock, *app);

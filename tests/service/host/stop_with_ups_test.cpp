@@ -8,6 +8,7 @@
 #include <memory>
 #include <thread>
 
+#include "platform/product_key.h"
 #include "service/host/install_paths.h"
 #include "service/host/service_app.h"
 #include "service/upslink/fake_serial.h"
@@ -25,7 +26,7 @@ class StopWithUpsTest : public ::testing::Test {
  protected:
   StopWithUpsTest() {
     fake.environment.variables["TZ"] = "UTC0";
-    fake.registry.SetValue(wardend::kProductKey, "PathName", dir.path());
+    fake.registry.SetValue(platform::kProductKey, "PathName", dir.path());
   }
   ~StopWithUpsTest() override {
     if (app) {
