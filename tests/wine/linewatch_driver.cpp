@@ -801,13 +801,6 @@ int main(int argc, char** argv) {
                  "--examples DIR --work DIR [--port COMn]\n");
     return 2;
   }
-  if (std::getenv("WINEPREFIX") == nullptr) {
-    const char* fallback = std::getenv("VS_DEFAULT_WINEPREFIX");
-    if (fallback == nullptr) {
-      std::fprintf(stderr, "linewatch_driver: set WINEPREFIX\n");
-      return 2;
-    }
-    ::setenv("WINEPREFIX", fallback, 1);
-  }
+  if (!nativedriver::TakeWinePrefix()) return 2;
   return Driver(o).Main();
 }

@@ -389,13 +389,6 @@ int main(int argc, char** argv) {
                  "[--service NAME] [--time-scale F]\n");
     return 2;
   }
-  if (std::getenv("WINEPREFIX") == nullptr) {
-    const char* fallback = std::getenv("VS_DEFAULT_WINEPREFIX");
-    if (fallback == nullptr) {
-      std::fprintf(stderr, "wine_protection_driver: set WINEPREFIX\n");
-      return 2;
-    }
-    ::setenv("WINEPREFIX", fallback, 1);
-  }
+  if (!nativedriver::TakeWinePrefix()) return 2;
   return Driver(o).Main();
 }

@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -142,6 +143,19 @@ class LineReader {
   int fd_;
   std::string buffered_;
 };
+
+// WINEPREFIX from the environment, else VS_DEFAULT_WINEPREFIX (the suite's prefix, which ctest
+// names); false, said on stderr, when neither is set.
+inline bool TakeWinePrefix() {
+  if (std::getenv("WINEPREFIX") != nullptr) return true;
+  const char* fallback = std::getenv("VS_DEFAULT_WINEPREFIX");
+  if (fallback == nullptr) {
+    std::fprintf(stderr, "%s: set WINEPREFIX\n", programName.c_str());
+    return false;
+  }
+  ::setenv("WINEPREFIX", fallback, 1);
+  return true;
+}
 
 // The Windows path of a Unix path under Wine: Z: is the root of the Unix file system.
 inline std::string WindowsPath(const std::string& unixPath) {

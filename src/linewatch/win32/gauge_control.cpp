@@ -1,13 +1,11 @@
 // Drawing of a graph: a grey border, the plot in the background colour, the red zone as a strip
 // on the right quarter and the bar on the left three quarters, both from the plot's bottom. The
 // heights come from the shared geometry, so the screenshot tests can check them from pixels.
-// Painting goes through an off-screen bitmap so that a bar moving every few seconds never
-// flickers.
 #include "linewatch/win32/gauge_control.h"
 
-#include <new>
-
 #include "linewatch/core/graph_geometry.h"
+#include "linewatch/win32/buffered_paint.h"
+#include "linewatch/win32/control_state.h"
 
 namespace linewatch {
 namespace win32 {
@@ -52,46 +50,18 @@ void Draw(HDC dc, int width, int height, const GaugeState& s) {
   Fill(dc, 1 + 2, plotBottom - bar, zoneLeft - 2, plotBottom, s.graphColor);
 }
 
-void Paint(HWND window, const GaugeState& state) {
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(window, &paint);
-  RECT client;
-  GetClientRect(window, &client);
-  const int width = client.right - client.left;
-  const int height = client.bottom - client.top;
-  HDC memory = CreateCompatibleDC(dc);
-  HBITMAP bitmap = memory ? CreateCompatibleBitmap(dc, width, height) : nullptr;
-  if (bitmap != nullptr) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    Draw(memory, width, height, state);
-    BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-  } else {
-    Draw(dc, width, height, state);  // no memory for a buffer: draw directly rather than not at all
-  }
-  if (memory != nullptr) DeleteDC(memory);
-  EndPaint(window, &paint);
-}
-
 LRESULT CALLBACK GaugeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* state = reinterpret_cast<GaugeState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  bool refuse = false;
+  GaugeState* state = ControlState<GaugeState>(window, message, &refuse);
+  if (refuse) return FALSE;
   switch (message) {
-    case WM_NCCREATE: {
-      auto* created = new (std::nothrow) GaugeState();
-      if (created == nullptr) return FALSE;
-      SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-      break;
-    }
-    case WM_NCDESTROY:
-      delete state;
-      SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-      break;
     case WM_ERASEBKGND:
       return 1;  // the paint covers every pixel
     case WM_PAINT:
       if (state != nullptr) {
-        Paint(window, *state);
+        PaintBuffered(window, [state](HDC dc, const RECT& client) {
+          Draw(dc, client.right, client.bottom, *state);
+        });
         return 0;
       }
       break;

@@ -1,8 +1,8 @@
-// The status line draws through an off-screen bitmap, like the graphs, so that a message that
-// changes with every reply never flickers.
+// The status line: its text centred, in its colour, on white.
 #include "linewatch/win32/status_text_control.h"
 
-#include <new>
+#include "linewatch/win32/buffered_paint.h"
+#include "linewatch/win32/control_state.h"
 
 namespace linewatch {
 namespace win32 {
@@ -26,48 +26,16 @@ void Draw(HDC dc, const RECT& client, const StatusState& s) {
   if (oldFont) SelectObject(dc, oldFont);
 }
 
-void Paint(HWND window, const StatusState& state) {
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(window, &paint);
-  RECT client;
-  GetClientRect(window, &client);
-  HDC memory = CreateCompatibleDC(dc);
-  HBITMAP bitmap = memory ? CreateCompatibleBitmap(dc, client.right, client.bottom) : nullptr;
-  if (bitmap != nullptr) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    Draw(memory, client, state);
-    BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-  } else {
-    Draw(dc, client, state);
-  }
-  if (memory != nullptr) DeleteDC(memory);
-  EndPaint(window, &paint);
-}
-
 LRESULT CALLBACK StatusProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* state = reinterpret_cast<StatusState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  switch (message) {
-    case WM_NCCREATE: {
-      auto* created = new (std::nothrow) StatusState();
-      if (created == nullptr) return FALSE;
-      SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-      break;
-    }
-    case WM_NCDESTROY:
-      delete state;
-      SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-      break;
-    default:
-      break;
-  }
+  bool refuse = false;
+  StatusState* state = ControlState<StatusState>(window, message, &refuse);
+  if (refuse) return FALSE;
   if (state == nullptr) return DefWindowProcA(window, message, wParam, lParam);
   switch (message) {
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT:
-      Paint(window, *state);
+      PaintBuffered(window, [state](HDC dc, const RECT& client) { Draw(dc, client, *state); });
       return 0;
     case WM_SETFONT:
       state->font = reinterpret_cast<HFONT>(wParam);
