@@ -114,30 +114,14 @@ struct Options {
 };
 
 bool Parse(int argc, char** argv, Options* o) {
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string a = argv[i];
-    const std::string v = argv[i + 1];
-    if (a == "--upssim") o->upssim = v;
-    else if (a == "--preload") o->preload = v;
-    else if (a == "--wine-run") o->wineRun = v;
-    else if (a == "--wardend") o->wardend = v;
-    else if (a == "--wardctl") o->wardctl = v;
-    else if (a == "--recorder") o->recorder = v;
-    else if (a == "--linewatch") o->linewatch = v;
-    else if (a == "--snap") o->snap = v;
-    else if (a == "--examples") o->examples = v;
-    else if (a == "--work") o->work = v;
-    else if (a == "--port") o->port = v;
-    else return false;
-  }
-  std::string* paths[] = {&o->upssim,   &o->preload,   &o->wineRun, &o->wardend,
-                          &o->wardctl,  &o->recorder,  &o->linewatch, &o->snap,
-                          &o->examples, &o->work};
-  for (std::string* path : paths) {
-    if (path->empty()) return false;
-    *path = fs::absolute(*path).string();
-  }
-  return argc % 2 == 1;
+  return nativedriver::ParseOptions(
+      argc, argv,
+      {{"--upssim", &o->upssim}, {"--preload", &o->preload}, {"--wine-run", &o->wineRun},
+       {"--wardend", &o->wardend}, {"--wardctl", &o->wardctl}, {"--recorder", &o->recorder},
+       {"--linewatch", &o->linewatch}, {"--snap", &o->snap}, {"--examples", &o->examples},
+       {"--work", &o->work}, {"--port", &o->port}},
+      {&o->upssim, &o->preload, &o->wineRun, &o->wardend, &o->wardctl, &o->recorder,
+       &o->linewatch, &o->snap, &o->examples, &o->work});
 }
 
 // A 24-bit BMP as the helper saves it, read top-down.

@@ -56,30 +56,14 @@ struct Options {
 };
 
 bool Parse(int argc, char** argv, Options* o) {
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string a = argv[i];
-    const std::string v = argv[i + 1];
-    if (a == "--upssim") o->upssim = v;
-    else if (a == "--preload") o->preload = v;
-    else if (a == "--wine-run") o->wineRun = v;
-    else if (a == "--wardend") o->wardend = v;
-    else if (a == "--wardctl") o->wardctl = v;
-    else if (a == "--recorder") o->recorder = v;
-    else if (a == "--examples") o->examples = v;
-    else if (a == "--work") o->work = v;
-    else if (a == "--port") o->port = v;
-    else if (a == "--service") o->service = v;
-    else if (a == "--time-scale") o->timeScale = v;
-    else return false;
-  }
-  std::string* paths[] = {&o->upssim,   &o->preload,  &o->wineRun, &o->wardend,
-                          &o->wardctl,  &o->recorder, &o->examples, &o->work};
-  for (std::string* path : paths) {
-    if (path->empty()) return false;
-    // Wine and the preload are given these paths from other folders.
-    *path = std::filesystem::absolute(*path).string();
-  }
-  return argc % 2 == 1;
+  return nativedriver::ParseOptions(
+      argc, argv,
+      {{"--upssim", &o->upssim}, {"--preload", &o->preload}, {"--wine-run", &o->wineRun},
+       {"--wardend", &o->wardend}, {"--wardctl", &o->wardctl}, {"--recorder", &o->recorder},
+       {"--examples", &o->examples}, {"--work", &o->work}, {"--port", &o->port},
+       {"--service", &o->service}, {"--time-scale", &o->timeScale}},
+      {&o->upssim, &o->preload, &o->wineRun, &o->wardend, &o->wardctl, &o->recorder,
+       &o->examples, &o->work});
 }
 
 // The commands of a journal in the order they came ("UP 22", "US 00300000", "RD", ...).

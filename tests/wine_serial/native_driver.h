@@ -14,10 +14,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -143,6 +145,26 @@ class LineReader {
   int fd_;
   std::string buffered_;
 };
+
+// "--name value" pairs into the strings named. Every path must be given and is made absolute,
+// since Wine and the preload library are handed these paths from other folders. False for an
+// unknown name, a name without a value or a missing path.
+inline bool ParseOptions(int argc, char** argv,
+                         const std::vector<std::pair<std::string, std::string*>>& options,
+                         const std::vector<std::string*>& paths) {
+  if (argc % 2 != 1) return false;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    auto named = std::find_if(options.begin(), options.end(),
+                              [&](const auto& option) { return option.first == argv[i]; });
+    if (named == options.end()) return false;
+    *named->second = argv[i + 1];
+  }
+  for (std::string* path : paths) {
+    if (path->empty()) return false;
+    *path = std::filesystem::absolute(*path).string();
+  }
+  return true;
+}
 
 // WINEPREFIX from the environment, else VS_DEFAULT_WINEPREFIX (the suite's prefix, which ctest
 // names); false, said on stderr, when neither is set.
