@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -42,16 +43,16 @@ TEST_F(ServiceProbe, AnyReplyToTheInformationRequestMeansTheServiceRuns) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    int kind = -1;
+    std::atomic<int> kind{-1};  // written by the service's thread
     FakeService service([&](int code, const protocol::CommandDatagram& request) {
-      if (code == protocol::kCodeInformation) kind = protocol::ReadInformationKind(request);
+      if (code == protocol::kCodeInformation) kind.store(protocol::ReadInformationKind(request));
       return c.answer;
     });
     ASSERT_TRUE(service.Ok());
     EXPECT_EQ(c.answers,
               linewatch::ServiceAnswers(sockets(), "127.0.0.1", "pc", service.port(), 300));
     EXPECT_EQ(std::vector<int>{protocol::kCodeInformation}, service.Codes());
-    EXPECT_EQ(0, kind);
+    EXPECT_EQ(0, kind.load());
   }
 }
 
