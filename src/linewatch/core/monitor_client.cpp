@@ -14,6 +14,22 @@ constexpr int kMaxDrained = 1024;
 
 }  // namespace
 
+bool ResolveMonitorHost(platform::SocketLayer& sockets, const std::string& host,
+                        const std::string& localHostName, std::uint32_t* address) {
+  if (host.empty()) return false;
+  std::uint32_t resolved = 0;
+  if (sockets.HostAddress(host, &resolved) == 0) {
+    *address = resolved;
+    return true;
+  }
+  // The own computer and "localhost" are reachable on the loopback without a resolver.
+  if (host == localHostName || host == "localhost") {
+    *address = platform::kLoopbackAddress;
+    return true;
+  }
+  return false;
+}
+
 MonitorClient::MonitorClient(platform::SocketLayer& sockets) : sockets_(sockets) {}
 
 int MonitorClient::Open() {
@@ -47,18 +63,7 @@ void MonitorClient::DiscardPending() {
 
 bool MonitorClient::ResolveHost(const std::string& host, const std::string& localHostName,
                                 std::uint32_t* address) {
-  if (host.empty()) return false;
-  std::uint32_t resolved = 0;
-  if (sockets_.HostAddress(host, &resolved) == 0) {
-    *address = resolved;
-    return true;
-  }
-  // The own computer and "localhost" are reachable on the loopback without a resolver.
-  if (host == localHostName || host == "localhost") {
-    *address = platform::kLoopbackAddress;
-    return true;
-  }
-  return false;
+  return ResolveMonitorHost(sockets_, host, localHostName, address);
 }
 
 bool MonitorClient::SendRequestTo(std::uint32_t address, int port) {

@@ -12,6 +12,11 @@
 
 namespace linewatch {
 
+// The monitor's host resolution: the name through the host database; when that fails, the local
+// computer name and "localhost" go to 127.0.0.1, any other name (and an empty one) to nothing.
+bool ResolveMonitorHost(platform::SocketLayer& sockets, const std::string& host,
+                        const std::string& localHostName, std::uint32_t* address);
+
 class MonitorClient {
  public:
   explicit MonitorClient(platform::SocketLayer& sockets);
