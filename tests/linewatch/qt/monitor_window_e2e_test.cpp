@@ -110,9 +110,7 @@ class MonitorWindowE2e : public e2e::WardendWithUps {
   void OpenWindow() {
     window = std::make_unique<linewatch::qt::MonitorWindow>(
         context, client, linewatch::ServiceProbeCheck(platform::SystemSocketLayer(), context),
-        [this](QWidget*, const std::string& caption, const std::string& text) {
-          shown.push_back(caption + ": " + text);
-        });
+        messages.Presenter());
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   }
@@ -168,7 +166,7 @@ class MonitorWindowE2e : public e2e::WardendWithUps {
   linewatch::MonitorClient client{platform::SystemSocketLayer()};
   std::unique_ptr<e2e::Wardend> wardend;
   std::unique_ptr<linewatch::qt::MonitorWindow> window;
-  std::vector<std::string> shown;
+  lwqttest::CapturedMessages messages;
 };
 
 TEST_F(MonitorWindowE2e, BarsRedZonesAndStatusFollowTheServiceOnlineAndOnBattery) {
@@ -197,7 +195,7 @@ TEST_F(MonitorWindowE2e, BarsRedZonesAndStatusFollowTheServiceOnlineAndOnBattery
   EXPECT_GE(green.own, 10) << "the status text is not green";
   EXPECT_EQ(0, green.others);
   EXPECT_GT(green.white, 0) << "no white behind the status text";
-  EXPECT_TRUE(shown.empty()) << shown.front();
+  EXPECT_TRUE(messages.shown().empty()) << messages.shown().front().text;
 
   // The mains fails: the status line turns red with another text, the input reads 0.
   ASSERT_EQ("ok", ups.Control("power off"));
@@ -238,7 +236,7 @@ TEST_F(MonitorWindowE2e, ReadingsAppearOnceTheServiceStartsAfterTheWindow) {
       << "value 1 still " << Text("value1") << " at " << Text("time") << "\n"
       << wardend->Output();
   EXPECT_NE(initialTime, Text("time"));
-  EXPECT_TRUE(shown.empty()) << shown.front();
+  EXPECT_TRUE(messages.shown().empty()) << messages.shown().front().text;
 }
 
 }  // namespace

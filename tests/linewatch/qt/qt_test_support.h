@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "linewatch/qt/message_presenter.h"
+
 namespace lwqttest {
 
 // Pumps events until done() holds or ms have passed; true when it held.
