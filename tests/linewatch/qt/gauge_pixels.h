@@ -103,8 +103,32 @@ inline std::vector<std::string> GraphFaults(const QImage& image, const QRect& bo
   return faults;
 }
 
-// The status line's pixels: those of its own colour, those of the other status colours, the
-// white ones, and where its text is (every pixel that is not white).
+// How much of colour c a pixel p drawn over white holds (0: white, 1: c itself), and how far p
+// lies from that blend; text is drawn smoothed, so its pixels are such blends.
+struct Blend {
+  double amount = 0, distance = 0;
+};
+inline Blend BlendOverWhite(const QColor& p, const QColor& c) {
+  const double pc[3] = {255.0 - p.red(), 255.0 - p.green(), 255.0 - p.blue()};
+  const double cc[3] = {255.0 - c.red(), 255.0 - c.green(), 255.0 - c.blue()};
+  double dot = 0, norm = 0;
+  for (int i = 0; i < 3; ++i) {
+    dot += pc[i] * cc[i];
+    norm += cc[i] * cc[i];
+  }
+  Blend b;
+  b.amount = norm > 0 ? dot / norm : 0;
+  for (int i = 0; i < 3; ++i) {
+    const double d = pc[i] - b.amount * cc[i];
+    b.distance += d * d;
+  }
+  b.distance = std::sqrt(b.distance);
+  return b;
+}
+
+// The status line's pixels: the strokes of its text in its own colour and in the other status
+// colours (pixels that are mostly one of them over white), the white ones, and where its text
+// is (every pixel that is not white).
 struct StatusLook {
   int own = 0, others = 0, white = 0;
   std::vector<bool> ink;
@@ -112,15 +136,29 @@ struct StatusLook {
 
 inline StatusLook LookAtStatus(const QImage& image, const QRect& box, const QColor& own) {
   StatusLook look;
+  const QColor colours[] = {kStatusGreen, kStatusRed, kStatusOrange};
   for (int y = box.top(); y <= box.bottom(); ++y) {
     for (int x = box.left(); x <= box.right(); ++x) {
       const QColor c = At(image, x, y);
       look.ink.push_back(c != kWhite);
-      if (c == own) {
-        ++look.own;
-      } else if (c == kWhite) {
+      if (c == kWhite) {
         ++look.white;
-      } else if (c == kStatusGreen || c == kStatusRed || c == kStatusOrange) {
+        continue;
+      }
+      // The status colour this pixel is a blend of, when it is clearly one.
+      const QColor* best = nullptr;
+      Blend bestBlend;
+      for (const QColor& colour : colours) {
+        const Blend b = BlendOverWhite(c, colour);
+        if (best == nullptr || b.distance < bestBlend.distance) {
+          best = &colour;
+          bestBlend = b;
+        }
+      }
+      if (bestBlend.amount < 0.5 || bestBlend.distance > 24) continue;
+      if (*best == own) {
+        ++look.own;
+      } else {
         ++look.others;
       }
     }

@@ -190,8 +190,14 @@ TEST_F(MonitorWindowE2e, BarsRedZonesAndStatusFollowTheServiceOnlineAndOnBattery
       ADD_FAILURE() << "online graph " << n << " (" << reading << "): " << fault;
     }
   }
+  // The time of the reading is shown whole, beside the status line's caption.
+  if (QLabel* time = lwqttest::Child<QLabel>(*window, "time")) {
+    EXPECT_LE(time->fontMetrics().horizontalAdvance(time->text()), time->contentsRect().width())
+        << "the time stamp is cut: " << Text("time");
+    EXPECT_FALSE(Box("time").intersects(Box("statusCaption")));
+  }
   const QRect statusBox = Box("status");
-  const lwqttest::StatusLook green = LookAtStatus(online, statusBox, lwqttest::kStatusGreen);
+  const lwqttest::StatusLook green = lwqttest::LookAtStatus(online, statusBox, lwqttest::kStatusGreen);
   EXPECT_GE(green.own, 10) << "the status text is not green";
   EXPECT_EQ(0, green.others);
   EXPECT_GT(green.white, 0) << "no white behind the status text";
@@ -205,13 +211,13 @@ TEST_F(MonitorWindowE2e, BarsRedZonesAndStatusFollowTheServiceOnlineAndOnBattery
   EXPECT_TRUE(WaitFor(
       [&] {
         battery = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        red = LookAtStatus(battery, statusBox, lwqttest::kStatusRed);
+        red = lwqttest::LookAtStatus(battery, statusBox, lwqttest::kStatusRed);
         return red.own >= 10 && Text("value1") == "0.0";
       },
       30000))
       << "status line red: " << red.own << " pixels; input " << Text("value1");
   battery = Grab("battery.png");
-  red = LookAtStatus(battery, statusBox, lwqttest::kStatusRed);
+  red = lwqttest::LookAtStatus(battery, statusBox, lwqttest::kStatusRed);
   EXPECT_EQ(0, red.others) << "the red status line has pixels of another status colour";
   EXPECT_NE(green.ink, red.ink) << "the status line shows the same text on battery as online";
   for (const std::string& fault :
@@ -226,6 +232,7 @@ TEST_F(MonitorWindowE2e, ReadingsAppearOnceTheServiceStartsAfterTheWindow) {
   OpenWindow();
   const std::string initialTime = Text("time");
   const std::string initialValue = Text("value1");
+  EXPECT_EQ("000.0", initialValue);
   // Longer than the probe's wait and the first request: nothing can have come.
   QTest::qWait(2500);
   EXPECT_EQ(initialTime, Text("time"));

@@ -14,12 +14,25 @@ namespace {
 
 using lwqttest::Child;
 
+// A user's steps come one at a time: the events each one queued are handled before the next.
+void Settle() { QTest::qWait(0); }
+
 // Replaces an edit's text by typing, as a user does (the edit has the focus afterwards).
 void Type(QLineEdit* edit, const std::string& text) {
-  edit->setFocus();
+  edit->setFocus(Qt::MouseFocusReason);
+  Settle();
   edit->selectAll();
   QTest::keyClick(edit, Qt::Key_Delete);
   QTest::keyClicks(edit, QString::fromStdString(text));
+  Settle();
+}
+
+// A mouse click: the press moves the focus, the release a moment later clicks.
+void Click(QPushButton* button) {
+  QTest::mousePress(button, Qt::LeftButton);
+  Settle();
+  QTest::mouseRelease(button, Qt::LeftButton);
+  Settle();
 }
 
 struct Case {
@@ -73,9 +86,9 @@ TEST(SettingsDialog, RefusesInvalidValuesWithTheirMessageAndStoresTheRest) {
     Type(intervalEdit, c.interval);
     Type(lower, c.lower);
     QTest::keyClick(lower, Qt::Key_Tab);
+    Settle();
     Type(upper, c.upper);
-    QTest::mouseClick(ok, Qt::LeftButton);
-    QTest::qWait(0);
+    Click(ok);
 
     if (c.message.empty()) {
       EXPECT_TRUE(messages.shown().empty()) << messages.shown().front().text;
@@ -91,7 +104,9 @@ TEST(SettingsDialog, RefusesInvalidValuesWithTheirMessageAndStoresTheRest) {
       ASSERT_FALSE(messages.shown().empty()) << "nothing refused";
       for (const lwqttest::Shown& shown : messages.shown()) {
         EXPECT_EQ(c.message, shown.text);
-        if (!c.caption.empty()) EXPECT_EQ(c.caption, shown.caption);
+        if (!c.caption.empty()) {
+          EXPECT_EQ(c.caption, shown.caption);
+        }
       }
       EXPECT_TRUE(dialog.isVisible()) << "the dialog closed on a refused value";
       EXPECT_NE(QDialog::Accepted, dialog.result());
