@@ -1,5 +1,6 @@
 #include "linewatch/qt/monitor_window.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QMetaObject>
@@ -83,9 +84,14 @@ void MonitorWindow::BuildLayout() {
                           du.Rect(kGraphX[i] - 3, 241, 46, 8));
   }
   // One line each: a text wider than its place is cut at the right, never wrapped out of sight.
-  // The time reaches to the status caption, which the Windows font's narrow digits never needed.
+  // The time ends before the status caption; it starts where the template puts it unless the
+  // font's digits are wider than the template's, then as far left as the frame allows.
+  const QString timeTemplate = ToQString("0000年 00月 00日 00 : 00 : 00");
+  const int timeRight = du.X(141);
+  const int timeWidth = QFontMetrics(font()).horizontalAdvance(timeTemplate) + du.X(2);
+  const int timeLeft = std::max(du.X(13), std::min(du.X(25), timeRight - timeWidth));
   time_ = AddLabel(this, "time", "0000年 00月 00日 00 : 00 : 00", Qt::AlignLeft | Qt::AlignTop,
-                   du.Rect(25, 270, 116, 8));
+                   QRect(timeLeft, du.Y(270), timeRight - timeLeft, du.Y(278) - du.Y(270)));
   statusCaption_ = AddLabel(this, "statusCaption", "ステータス", Qt::AlignLeft | Qt::AlignTop,
                             du.Rect(143, 270, 42, 8));
   status_ = new StatusTextWidget(this);

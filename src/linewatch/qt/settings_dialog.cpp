@@ -10,11 +10,11 @@
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QPalette>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <string>
+#include <vector>
 
 #include "linewatch/core/monitor_context.h"
 #include "linewatch/core/startup.h"
@@ -137,11 +137,16 @@ SettingsDialog::SettingsDialog(const MonitorContext& context, MessagePresenter p
   ShowSelectedGraph();
 
   // activated: the user's choice only, not the dialog's own setting of the lists.
+  // An entry still waiting to be taken belongs to the graph it was typed for, so it goes first.
   connect(items_, &QComboBox::activated, this, [this](int index) {
+    TakePendingLeave();
     model_.SelectIndex(index);
     ShowSelectedGraph();
   });
-  connect(size_, &QComboBox::activated, this, [this](int index) { model_.SelectSize(index); });
+  connect(size_, &QComboBox::activated, this, [this](int index) {
+    TakePendingLeave();
+    model_.SelectSize(index);
+  });
   connect(targetGroup_, &QButtonGroup::idClicked, this,
           [this](int id) { model_.SelectTarget(static_cast<ColorTarget>(id)); });
   connect(color, &QPushButton::clicked, this, [this] { PickColor(); });
@@ -183,18 +188,28 @@ bool SettingsDialog::eventFilter(QObject* watched, QEvent* event) {
     if (leaves && !closing_ && !refusing_) {
       // Queued, so that the entry is taken once the focus has settled: a refusal can then put
       // the focus back without the move it interrupted undoing it.
-      QPointer<QLineEdit> edit(static_cast<QLineEdit*>(watched));
-      QMetaObject::invokeMethod(
-          this, [this, edit] { if (edit) LeaveEdit(edit); }, Qt::QueuedConnection);
+      pendingLeaves_.push_back(static_cast<QLineEdit*>(watched));
+      QMetaObject::invokeMethod(this, [this] { TakePendingLeave(); }, Qt::QueuedConnection);
     }
   }
   return QDialog::eventFilter(watched, event);
 }
 
-void SettingsDialog::LeaveEdit(QLineEdit* edit) {
-  if (closing_) return;
-  const std::string text = EditText(edit);
-  Show(edit == lower_ ? model_.LeaveLower(text) : model_.LeaveUpper(text));
+bool SettingsDialog::TakePendingLeave() {
+  std::vector<QPointer<QLineEdit>> pending;
+  pending.swap(pendingLeaves_);
+  for (const QPointer<QLineEdit>& edit : pending) {
+    if (edit == nullptr || closing_) continue;
+    const std::string text = EditText(edit);
+    const DialogOutcome outcome =
+        edit == lower_ ? model_.LeaveLower(text) : model_.LeaveUpper(text);
+    if (!outcome.accepted) {
+      // The focus goes back to this edit; a later leave of the other one was no entry.
+      Show(outcome);
+      return false;
+    }
+  }
+  return true;
 }
 
 void SettingsDialog::PickColor() {
@@ -207,6 +222,9 @@ void SettingsDialog::PickColor() {
 }
 
 void SettingsDialog::Ok() {
+  // The click that moved the focus out of an edit comes with its entry: taken first, and a
+  // refused entry keeps the dialog open.
+  if (!TakePendingLeave()) return;
   const DialogOutcome outcome = model_.Ok(EditText(interval_), EditText(lower_),
                                           EditText(upper_), context_.graphIniPath);
   if (outcome.accepted) {

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <QDialog>
+#include <QLineEdit>
+#include <QPointer>
 #include <array>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "linewatch/core/graph_settings.h"
 #include "linewatch/core/settings_dialog_model.h"
@@ -13,7 +16,6 @@
 
 class QButtonGroup;
 class QComboBox;
-class QLineEdit;
 class QRadioButton;
 
 namespace linewatch {
@@ -45,7 +47,9 @@ class SettingsDialog : public QDialog {
  private:
   void ShowSelectedGraph();
   void ShowTargetColors();
-  void LeaveEdit(QLineEdit* edit);
+  // The entries of the edits the focus left, in that order, into the model; false when one was
+  // refused.
+  bool TakePendingLeave();
   void PickColor();
   void Ok();
   void Show(const DialogOutcome& outcome);
@@ -64,6 +68,7 @@ class SettingsDialog : public QDialog {
   // The edits' focus loss while the dialog goes, or while a refusal puts the focus back, is
   // no entry.
   bool closing_ = false;
+  std::vector<QPointer<QLineEdit>> pendingLeaves_;
   bool refusing_ = false;
 };
 

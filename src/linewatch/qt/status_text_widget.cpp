@@ -1,5 +1,6 @@
 #include "linewatch/qt/status_text_widget.h"
 
+#include <QFont>
 #include <QPainter>
 
 #include "linewatch/qt/display_text.h"
@@ -25,7 +26,11 @@ void StatusTextWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), Qt::white);
   painter.setPen(color_);
-  painter.setFont(font());
+  // The colour is the message: every pixel of the text is the status colour itself, with no
+  // blended edges in between.
+  QFont plain = font();
+  plain.setStyleStrategy(QFont::NoAntialias);
+  painter.setFont(plain);
   painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text_);
 }
 
