@@ -27,11 +27,10 @@ void Type(QLineEdit* edit, const std::string& text) {
   Settle();
 }
 
-// A mouse click: the press moves the focus, the release a moment later clicks.
+// A mouse click whose press and release come together: the press moves the focus, and the
+// entry it leaves must still be taken before the click acts.
 void Click(QPushButton* button) {
-  QTest::mousePress(button, Qt::LeftButton);
-  Settle();
-  QTest::mouseRelease(button, Qt::LeftButton);
+  QTest::mouseClick(button, Qt::LeftButton);
   Settle();
 }
 
