@@ -30,8 +30,10 @@ struct UpsState {
   std::string statusByte;
   std::string switchText;
   std::string flags = "00000000";
-  // Fields kInputVoltageField (while mains is off) and kChargeField follow the power model.
-  Measurements measurements = {1000, 500, 1000, 1000, 50, 0, 1000, 500, 100, 25, 0, 60, 0, 270};
+  // Fields kInputVoltageField (while mains is off) and kChargeField follow the power model. The
+  // input voltage is sent in volts (the service keeps it in tenths), the output voltage in
+  // tenths: both read 100 V on a monitor.
+  Measurements measurements = {100, 500, 1000, 1000, 50, 0, 1000, 500, 100, 25, 0, 60, 0, 270};
   Identification identification;
   int relayMode = 3;           // relay configuration at power-on: what RI reports before any VP
   int vpRelayMode = -1;        // set by the last accepted VP
