@@ -1,6 +1,6 @@
-// The monitor's start-up and exit: the socket layer, the single-instance guard, the time zone,
-// the context, the client and the core's start-up decisions; then the main window, modally.
-// The program ends when that window closes, after everything start-up took is given back.
+// linewatch.exe: the monitor's run with the single-instance mutex, message boxes and the Win32
+// window. The program ends when that window closes, after everything start-up took is given
+// back.
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -8,10 +8,12 @@
 
 #include "linewatch/core/monitor_client.h"
 #include "linewatch/core/monitor_context.h"
+#include "linewatch/core/monitor_run.h"
 #include "linewatch/core/startup.h"
 #include "linewatch/win32/gauge_control.h"
 #include "linewatch/win32/monitor_window.h"
 #include "linewatch/win32/status_text_control.h"
+#include "platform/process_env.h"
 #include "platform/registry.h"
 #include "platform/sockets.h"
 #include "platform/win32/windows_support.h"
@@ -19,7 +21,6 @@
 namespace {
 
 void ShowStartupMessage(linewatch::StartupMessage id) {
-  if (id == linewatch::StartupMessage::None) return;
   MessageBoxA(nullptr, linewatch::StartupMessageText(id).c_str(), linewatch::kProgramName, MB_OK);
 }
 
@@ -45,47 +46,26 @@ std::vector<std::string> Arguments() {
   return args;
 }
 
-int RunMonitor(HINSTANCE instance) {
-  platform::SocketLayer& sockets = platform::SystemSocketLayer();
-  if (sockets.Startup() != 0) {
-    ShowStartupMessage(linewatch::StartupMessage::SocketStartup);
-    return 0;
-  }
-  bool alreadyRunning = false;
-  platform::win32::UniqueHandle instanceGuard = ClaimInstance(&alreadyRunning);
-  if (alreadyRunning) {
-    ShowStartupMessage(linewatch::StartupMessage::AlreadyRunning);
-    sockets.Cleanup();
-    return 0;
-  }
-  linewatch::ApplyDefaultTimeZone();
-
-  auto context = std::make_unique<linewatch::MonitorContext>();
-  std::string hostName;
-  if (sockets.HostName(&hostName) == 0) context->localHostName = hostName;
-  auto client = std::make_unique<linewatch::MonitorClient>(sockets);
-  client->Open();  // a failed open leaves a client whose sends and receives fail quietly
-
-  const linewatch::StartupResult startup =
-      linewatch::PrepareMonitor(Arguments(), platform::SystemRegistry(), context.get());
-  if (startup.proceed) {
-    if (linewatch::win32::RegisterGaugeClass(instance) &&
-        linewatch::win32::RegisterStatusTextClass(instance)) {
-      linewatch::win32::MonitorWindow window(instance, *context, *client);
-      window.Run();
-    }
-  } else {
-    ShowStartupMessage(startup.message);
-  }
-
-  client->Close();
-  context.reset();
-  client.reset();
-  instanceGuard.Reset();
-  sockets.Cleanup();
-  return 0;
-}
-
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return RunMonitor(instance); }
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  platform::win32::UniqueHandle instanceGuard;
+  linewatch::MonitorFrontEnd frontEnd;
+  frontEnd.claimInstance = [&instanceGuard] {
+    bool alreadyRunning = false;
+    instanceGuard = ClaimInstance(&alreadyRunning);
+    return !alreadyRunning;
+  };
+  frontEnd.releaseInstance = [&instanceGuard] { instanceGuard.Reset(); };
+  frontEnd.showMessage = ShowStartupMessage;
+  frontEnd.runWindow = [instance](linewatch::MonitorContext& context,
+                                  linewatch::MonitorClient& client) {
+    if (linewatch::win32::RegisterGaugeClass(instance) &&
+        linewatch::win32::RegisterStatusTextClass(instance)) {
+      linewatch::win32::MonitorWindow window(instance, context, client);
+      window.Run();
+    }
+  };
+  return linewatch::RunMonitor(platform::SystemSocketLayer(), platform::SystemRegistry(),
+                               platform::SystemProcessEnvironment(), Arguments(), frontEnd);
+}
