@@ -64,7 +64,7 @@ TEST(Simulator, AnswersEachCommandByteForByte) {
       {{"Kwzq", "UM0"}, Wire("C1FUM", 0x2F)},
       {{"RD"}, Wire("4201100000000", 0x35)},
       {{"RI"}, Wire("9000000001133", 0x3A)},
-      {{"RC"}, Wire("310000500100010000050000010000500010000250000006000000270", 0x30)},
+      {{"RC"}, Wire("301000500100010000050000010000500010000250000006000000270", 0x30)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.request.back());
