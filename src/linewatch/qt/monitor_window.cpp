@@ -11,7 +11,6 @@
 #include <string>
 
 #include "linewatch/core/graph_settings.h"
-#include "linewatch/core/status_table.h"
 #include "linewatch/qt/dialog_units.h"
 #include "linewatch/qt/display_text.h"
 #include "linewatch/qt/gauge_widget.h"
@@ -45,7 +44,7 @@ MonitorWindow::MonitorWindow(MonitorContext& context, MonitorClient& client,
                              QWidget* parent)
     : QDialog(parent),
       context_(context),
-      client_(client),
+      session_(platform::SystemClock(), context, client),
       serviceCheck_(std::move(serviceCheck)),
       presenter_(presenter ? std::move(presenter) : MessageBoxPresenter()) {
   BuildLayout();
@@ -54,8 +53,7 @@ MonitorWindow::MonitorWindow(MonitorContext& context, MonitorClient& client,
 
 MonitorWindow::~MonitorWindow() {
   notifying_.store(false);
-  workers_.reset();  // before the status table the workers read
-  statusTable_.reset();
+  session_.Stop();
   // The window is gone: its display items go with it.
   for (DisplayItem& item : context_.items) item = DisplayItem();
 }
@@ -111,14 +109,9 @@ void MonitorWindow::BuildLayout() {
 }
 
 void MonitorWindow::Start() {
+  session_.Prepare();
   // Positions not in use keep their graph and caption but show no value.
-  for (int i = PositionsInUse(context_); i < kDisplayPositions; ++i) values_[i]->hide();
-  stopProtocol_ = ReadStopProtocol(context_);
-
-  statusTable_ = std::make_unique<StatusTable>(context_.ststabPath);
-  statusTable_->SelectSection(context_.upsNumber);
-
-  LoadGraphSettings(context_.graphIniPath, &context_.graphs, &updateInterval_, &multiUnit_);
+  for (int i = session_.Positions(); i < kDisplayPositions; ++i) values_[i]->hide();
   ApplyGraphSettings();
 
   for (int i = 0; i < kDisplayPositions; ++i) {
@@ -126,7 +119,7 @@ void MonitorWindow::Start() {
   }
   statusCaption_->setText(ToQString(context_.statusCaption));
 
-  unitNumber_ = multiUnit_ ? UnitDialog::SelectUnit(this) : 0;
+  const int unit = session_.MultiUnit() ? UnitDialog::SelectUnit(this) : 0;
 
   // Runs on a worker thread: a queued call only, never a touch of a widget. The window stops
   // the workers before it goes, so the pointer is valid whenever notifying_ is set; the guard
@@ -137,12 +130,8 @@ void MonitorWindow::Start() {
     QMetaObject::invokeMethod(
         this, [self] { if (self) self->ShowUpdate(); }, Qt::QueuedConnection);
   };
-  workers_ = std::make_unique<MonitorWorkers>(platform::SystemClock(), client_, context_,
-                                              *statusTable_, serviceCheck_, notify);
-  workers_->SetUpdateInterval(updateInterval_);
   notifying_.store(true);
-  context_.serviceRunning = serviceCheck_ && serviceCheck_(context_.targetHost);
-  workers_->Start(unitNumber_, context_.serviceRunning);
+  session_.StartWorkers(unit, serviceCheck_, notify);
 }
 
 void MonitorWindow::ApplyGraphSettings() {
@@ -157,8 +146,7 @@ void MonitorWindow::ApplyGraphSettings() {
 }
 
 void MonitorWindow::ShowUpdate() {
-  if (!workers_) return;
-  std::optional<DisplayUpdate> update = workers_->TakeUpdate();
+  std::optional<DisplayUpdate> update = session_.TakeUpdate();
   if (!update) return;  // an earlier call already showed it
   time_->setText(ToQString(update->timeText));
   const std::size_t shown = std::min(update->valueTexts.size(), update->graphValues.size());
@@ -166,9 +154,6 @@ void MonitorWindow::ShowUpdate() {
     values_[i]->setText(ToQString(update->valueTexts[i]));
     graphs_[i]->SetValue(update->graphValues[i]);
   }
-  for (int i = 0; i < kDisplayPositions; ++i) context_.items[i].value = update->values[i];
-  context_.statusGroup1 = update->statusGroup1;
-  context_.statusGroup2 = update->statusGroup2;
   status_->SetText(update->status.text);
   status_->SetColor(update->status.color);
 }
@@ -176,14 +161,13 @@ void MonitorWindow::ShowUpdate() {
 void MonitorWindow::OpenSettings() {
   SettingsDialog dialog(context_, presenter_, this);
   if (dialog.exec() != QDialog::Accepted) return;
-  LoadGraphSettings(context_.graphIniPath, &context_.graphs, &updateInterval_, &multiUnit_);
+  session_.ReloadGraphSettings();
   ApplyGraphSettings();
-  if (workers_) workers_->SetUpdateInterval(updateInterval_);
 }
 
 void MonitorWindow::StopWorkers() {
   notifying_.store(false);
-  if (workers_) workers_->Stop(stopProtocol_);
+  session_.Stop();
 }
 
 void MonitorWindow::done(int result) {

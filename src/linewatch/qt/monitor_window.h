@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "linewatch/core/monitor_context.h"
+#include "linewatch/core/monitor_session.h"
 #include "linewatch/core/monitor_workers.h"
 #include "linewatch/core/startup.h"
 #include "linewatch/qt/message_presenter.h"
@@ -19,7 +20,6 @@ class QLabel;
 namespace linewatch {
 
 class MonitorClient;
-class StatusTable;
 
 namespace qt {
 
@@ -48,7 +48,7 @@ class MonitorWindow : public QDialog {
   void StopWorkers();
 
   MonitorContext& context_;
-  MonitorClient& client_;
+  MonitorSession session_;
   ServiceCheck serviceCheck_;
   MessagePresenter presenter_;
   std::array<GaugeWidget*, kDisplayPositions> graphs_{};
@@ -57,12 +57,6 @@ class MonitorWindow : public QDialog {
   QLabel* time_ = nullptr;
   QLabel* statusCaption_ = nullptr;
   StatusTextWidget* status_ = nullptr;
-  StopProtocol stopProtocol_;
-  int updateInterval_ = kDefaultInterval;
-  bool multiUnit_ = false;
-  int unitNumber_ = 0;
-  std::unique_ptr<StatusTable> statusTable_;
-  std::unique_ptr<MonitorWorkers> workers_;
   // Cleared before the workers are stopped, so that nothing is queued to a window going away.
   std::atomic<bool> notifying_{false};
 };

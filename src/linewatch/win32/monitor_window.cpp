@@ -5,8 +5,6 @@
 #include <string>
 
 #include "linewatch/core/graph_settings.h"
-#include "linewatch/core/monitor_workers.h"
-#include "linewatch/core/status_table.h"
 #include "linewatch/win32/gauge_control.h"
 #include "linewatch/win32/resource_ids.h"
 #include "linewatch/win32/settings_dialog.h"
@@ -38,12 +36,11 @@ HICON LoadProgramIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
 }  // namespace
 
 MonitorWindow::MonitorWindow(HINSTANCE instance, MonitorContext& context, MonitorClient& client)
-    : instance_(instance), context_(context), client_(client) {}
+    : instance_(instance), context_(context), session_(platform::SystemClock(), context, client) {}
 
 MonitorWindow::~MonitorWindow() {
   notifyTarget_.store(nullptr);
-  workers_.reset();  // before the status table the workers read
-  statusTable_.reset();
+  session_.Stop();
   if (icon_ != nullptr) DestroyIcon(icon_);
   if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
 }
@@ -51,9 +48,8 @@ MonitorWindow::~MonitorWindow() {
 void MonitorWindow::Run() {
   DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_MONITOR), nullptr, DialogProc,
                   reinterpret_cast<LPARAM>(this));
-  // The window is gone: its display items and status table go with it.
-  workers_.reset();
-  statusTable_.reset();
+  // The window is gone: its display items go with it.
+  session_.Stop();
   for (DisplayItem& item : context_.items) item = DisplayItem();
 }
 
@@ -111,16 +107,11 @@ void MonitorWindow::Start() {
     graphs_[i] = GetDlgItem(window_, IDC_GRAPH1 + i);
     values_[i] = GetDlgItem(window_, IDC_VALUE1 + i);
   }
+  session_.Prepare();
   // Positions not in use keep their graph and caption but show no value.
-  for (int i = PositionsInUse(context_); i < kDisplayPositions; ++i) {
+  for (int i = session_.Positions(); i < kDisplayPositions; ++i) {
     ShowWindow(values_[i], SW_HIDE);
   }
-  stopProtocol_ = ReadStopProtocol(context_);
-
-  statusTable_ = std::make_unique<StatusTable>(context_.ststabPath);
-  statusTable_->SelectSection(context_.upsNumber);
-
-  LoadGraphSettings(context_.graphIniPath, &context_.graphs, &updateInterval_, &multiUnit_);
   ApplyGraphSettings();
 
   for (int i = 0; i < kDisplayPositions; ++i) {
@@ -128,7 +119,7 @@ void MonitorWindow::Start() {
   }
   SetDlgItemTextA(window_, IDC_STATUS_CAPTION, context_.statusCaption.c_str());
 
-  unitNumber_ = multiUnit_ ? SelectUnit(instance_, window_) : 0;
+  const int unit = session_.MultiUnit() ? SelectUnit(instance_, window_) : 0;
 
   auto serviceCheck = [](const std::string& host) {
     return platform::QueryServiceRunning(host, kServiceName);
@@ -138,12 +129,8 @@ void MonitorWindow::Start() {
     HWND target = notifyTarget_.load();
     if (target != nullptr) PostMessageA(target, kUpdateMessage, 0, 0);
   };
-  workers_ = std::make_unique<MonitorWorkers>(platform::SystemClock(), client_, context_,
-                                              *statusTable_, serviceCheck, notify);
-  workers_->SetUpdateInterval(updateInterval_);
   notifyTarget_.store(window_);
-  context_.serviceRunning = serviceCheck(context_.targetHost);
-  workers_->Start(unitNumber_, context_.serviceRunning);
+  session_.StartWorkers(unit, serviceCheck, notify);
 }
 
 void MonitorWindow::ApplyGraphSettings() {
@@ -158,8 +145,7 @@ void MonitorWindow::ApplyGraphSettings() {
 }
 
 void MonitorWindow::ShowUpdate() {
-  if (!workers_) return;
-  std::optional<DisplayUpdate> update = workers_->TakeUpdate();
+  std::optional<DisplayUpdate> update = session_.TakeUpdate();
   if (!update) return;  // an earlier message already showed it
   SetDlgItemTextA(window_, IDC_TIME, update->timeText.c_str());
   const std::size_t shown = std::min(update->valueTexts.size(), update->graphValues.size());
@@ -167,9 +153,6 @@ void MonitorWindow::ShowUpdate() {
     SetWindowTextA(values_[i], update->valueTexts[i].c_str());
     GaugeSetValue(graphs_[i], update->graphValues[i]);
   }
-  for (int i = 0; i < kDisplayPositions; ++i) context_.items[i].value = update->values[i];
-  context_.statusGroup1 = update->statusGroup1;
-  context_.statusGroup2 = update->statusGroup2;
   HWND status = GetDlgItem(window_, IDC_STATUS);
   StatusSetText(status, update->status.text);
   StatusSetColor(status, update->status.color);
@@ -177,14 +160,11 @@ void MonitorWindow::ShowUpdate() {
 
 void MonitorWindow::OpenSettings() {
   if (RunSettingsDialog(instance_, window_, context_) != IDOK) return;
-  LoadGraphSettings(context_.graphIniPath, &context_.graphs, &updateInterval_, &multiUnit_);
+  session_.ReloadGraphSettings();
   ApplyGraphSettings();
-  if (workers_) workers_->SetUpdateInterval(updateInterval_);
 }
 
-void MonitorWindow::StopWorkers() {
-  if (workers_) workers_->Stop(stopProtocol_);
-}
+void MonitorWindow::StopWorkers() { session_.Stop(); }
 
 void MonitorWindow::Close(int result) {
   // The workers end while the window still exists; then the window may go.

@@ -7,14 +7,13 @@
 #include <memory>
 
 #include "linewatch/core/monitor_context.h"
+#include "linewatch/core/monitor_session.h"
 #include "linewatch/core/startup.h"
 #include "platform/win32/windows_support.h"
 
 namespace linewatch {
 
 class MonitorClient;
-class MonitorWorkers;
-class StatusTable;
 
 namespace win32 {
 
@@ -41,18 +40,12 @@ class MonitorWindow {
 
   HINSTANCE instance_;
   MonitorContext& context_;
-  MonitorClient& client_;
+  MonitorSession session_;
   HWND window_ = nullptr;
   HICON icon_ = nullptr;
   HICON smallIcon_ = nullptr;
   HWND graphs_[kDisplayPositions] = {};
   HWND values_[kDisplayPositions] = {};
-  StopProtocol stopProtocol_;
-  int updateInterval_ = 5;
-  bool multiUnit_ = false;
-  int unitNumber_ = 0;
-  std::unique_ptr<StatusTable> statusTable_;
-  std::unique_ptr<MonitorWorkers> workers_;
   // Where the workers' announcement goes; cleared before they are stopped, so that nothing is
   // posted to a window that is going away.
   std::atomic<HWND> notifyTarget_{nullptr};
