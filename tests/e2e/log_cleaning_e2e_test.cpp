@@ -84,19 +84,15 @@ TEST_F(LogCleaning, OldRecordsAreTrimmedAtStartAndTheNewerAndAppendedOnesStay) {
   Wardend wardend({"--foreground"}, Registry(), scratch.path());
   ASSERT_TRUE(wardend.Started());
   ASSERT_TRUE(WaitForText(SrvLog(), "== Clean success", 30000)) << ReadFile(SrvLog());
-  const std::int64_t cleaned = static_cast<std::int64_t>(std::time(nullptr));
   // The service keeps appending after the cleaning: a record a second (watchinterval 1).
+  // Whether its first record comes before or after the cleaning depends on how quickly the UPS
+  // answers; a record appended during a cleaning is the logging unit tests' case.
   std::this_thread::sleep_for(std::chrono::seconds(3));
   StopCleanly(wardend);
 
   std::size_t appended = 0;
   EXPECT_EQ("trimmed", Content(kCount, &appended));
   EXPECT_GE(appended, 2u) << "the records of the service around the cleaning stay";
-  // The first of them was written while or before the cleaning ran, and is still there.
-  const std::string bytes = ReadFile(Log());
-  const auto* first =
-      reinterpret_cast<const unsigned char*>(bytes.data() + (kCount / 2) * kRecord);
-  EXPECT_LE(static_cast<std::int64_t>(common::GetBe32(first)), cleaned);
   EXPECT_FALSE(std::filesystem::exists(install.File("log.tmp")));
   EXPECT_EQ(std::string::npos, ReadFile(SrvLog()).find("ログ削除:")) << ReadFile(SrvLog());
 }
