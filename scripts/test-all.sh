@@ -27,16 +27,17 @@ cmake --preset tsan >/dev/null
 # One Wine server for the whole Windows run, so each test does not pay its start-up.
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. cmake/wine-loader
 mkdir -p "$WINEPREFIX"  # the server refuses to start for a prefix folder that does not exist
 wineserver -p
 trap 'wineserver -k || true' EXIT
 # Plain wineboot creates the prefix on the first run and only brings its services up on later
 # ones; "wineboot -i" on an existing prefix starts a second services.exe, and the two then
 # disagree about the services that a test installs.
-wine wineboot >/dev/null 2>&1 || true
+"$VOLTSENTRY_WINE" wineboot >/dev/null 2>&1 || true
 # Windows without a display: the null graphics driver still makes windows, so that the walk of
 # the top-level windows (the logged-on-user check) is tested on a machine without X. The
 # monitor's screenshot test alone draws: it starts its own Xvfb, switches the prefix to the X11
 # driver for its run and puts this value back.
-wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 || true
+"$VOLTSENTRY_WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 || true
 run_preset mingw

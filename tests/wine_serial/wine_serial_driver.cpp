@@ -161,8 +161,8 @@ int main(int argc, char** argv) {
 
   const std::string portsKey = "HKLM\\Software\\Wine\\Ports";
   int result = 1;
-  if (Run({"wine", "reg", "add", portsKey, "/v", o.port, "/d", pty, "/f"}, 120, "wine reg add") !=
-      0) {
+  if (Run({o.wineRun, "reg", "add", portsKey, "/v", o.port, "/d", pty, "/f"}, 120,
+          "wine reg add") != 0) {
     std::fprintf(stderr, "wine_serial_driver: wine reg add failed\n");
   } else {
     // The port mapping is read when the wineserver starts.
@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
                                "VS_UPSSIM_JOURNAL=" + WindowsPath(journal),
                                "VS_UPSSIM_CONTROL_PORT=" + std::to_string(controlPort)}),
                   150, "the Wine test", [&relay] { relay.Serve(); });
-    if (Run({"wine", "reg", "delete", portsKey, "/v", o.port, "/f"}, 60, "wine reg delete") !=
+    if (Run({o.wineRun, "reg", "delete", portsKey, "/v", o.port, "/f"}, 60, "wine reg delete") !=
         0) {
       std::fprintf(stderr, "wine_serial_driver: could not remove the %s mapping\n",
                    o.port.c_str());
