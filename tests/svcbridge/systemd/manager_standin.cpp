@@ -39,7 +39,8 @@ struct UnitScript {
 };
 
 const UnitScript kUnits[] = {
-    {"voltsentry.service", {"inactive"}, {"activating", "active"}, {"deactivating", "inactive"}, false},
+    {"voltsentry.service", {"inactive"}, {"activating", "active"}, {"deactivating", "inactive"},
+     false},
     {"running.service", {"active"}, {"active"}, {"deactivating", "inactive"}, false},
     {"stopped.service", {"inactive"}, {"activating", "active"}, {"inactive"}, false},
     {"failed.service", {"failed"}, {"activating", "active"}, {"failed"}, false},

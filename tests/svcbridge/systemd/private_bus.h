@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,7 +67,9 @@ class SystemdBusTest : public ::testing::Test {
   static void TearDownTestSuite();
   void SetUp() override;
   void StartStandIn(bool silent);
-  std::vector<std::string> Calls() const { return standIn_ ? standIn_->Calls() : std::vector<std::string>(); }
+  std::vector<std::string> Calls() const {
+    return standIn_ ? standIn_->Calls() : std::vector<std::string>();
+  }
 
   static PrivateBus* bus_;
   std::unique_ptr<ManagerStandIn> standIn_;

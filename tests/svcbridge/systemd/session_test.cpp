@@ -96,7 +96,8 @@ TEST_F(SessionTest, StartAndStopRequestOnlyWhatTheStateAllowsAndPollUntilDone) {
       {false, "running", 1, {kPoll, kPoll, kFinal}, "StopUnit running.service replace"},
       {false, "bar.socket", 1, {kPoll, kFinal}, "StopUnit bar.socket replace"},
       // Never stopped: ten polls, then the final pause.
-      {false, "stuck", 0, {kPoll, kPoll, kPoll, kPoll, kPoll, kPoll, kPoll, kPoll, kPoll, kPoll, kFinal},
+      {false, "stuck", 0,
+       {kPoll, kPoll, kPoll, kPoll, kPoll, kPoll, kPoll, kPoll, kPoll, kPoll, kFinal},
        "StopUnit stuck.service replace"},
   };
   for (const auto& c : cases) {

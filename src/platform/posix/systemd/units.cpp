@@ -8,8 +8,9 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kUnitNameMax = 255;
-constexpr const char* kUnitTypes[] = {"service", "socket", "target",  "device", "mount", "automount",
-                                      "swap",    "timer",  "path",    "slice",  "scope"};
+constexpr const char* kUnitTypes[] = {"service", "socket", "target", "device",
+                                      "mount",   "automount", "swap", "timer",
+                                      "path",    "slice",  "scope"};
 
 bool IsUnitType(const std::string& text) {
   for (const char* type : kUnitTypes) {
@@ -57,7 +58,8 @@ bool IsValidUnitName(const std::string& unit) {
   const std::string stem = unit.substr(0, unit.rfind('.'));
   const auto at = stem.find('@');
   if (stem.empty() || at == 0) return false;
-  if (at != std::string::npos && (at + 1 == stem.size() || stem.find('@', at + 1) != std::string::npos)) {
+  if (at != std::string::npos &&
+      (at + 1 == stem.size() || stem.find('@', at + 1) != std::string::npos)) {
     return false;
   }
   for (char c : stem) {
