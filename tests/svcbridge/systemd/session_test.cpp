@@ -2,6 +2,11 @@
 // mapping, refusals, polling (with a recorded pause instead of sleeping) and a silent manager.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <string>
 #include <vector>
@@ -127,16 +132,37 @@ TEST_F(SessionTest, EveryPollReadsTheUnitAgain) {
   EXPECT_EQ(Calls(), expected);
 }
 
-class SilentManagerTest : public SystemdBusTest {};
+class NoAnswerTest : public SystemdBusTest {};
 
-TEST_F(SilentManagerTest, AManagerThatNeverAnswersFailsWithinTheCallTimeout) {
+TEST_F(NoAnswerTest, AManagerThatNeverAnswersFailsWithinTheCallTimeout) {
   StartStandIn(true);
   const auto begin = std::chrono::steady_clock::now();
   EXPECT_EQ(svcbridge::QueryServiceStatus(*platform::NewServiceManagerSession(), "VoltSentry"), -1);
   EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(15));
 }
 
-TEST_F(SilentManagerTest, NoManagerOnTheBusIsAFailure) {
+TEST_F(NoAnswerTest, ABusThatNeverTakesTheConnectionFailsWithinTheCallTimeout) {
+  // A socket that accepts connections and never answers, in place of the bus.
+  const std::string path = bus_->dir() + "/mute";
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  path.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + path).c_str(), 1);
+  const auto begin = std::chrono::steady_clock::now();
+  const int status =
+      svcbridge::QueryServiceStatus(*platform::NewServiceManagerSession(), "VoltSentry");
+  const auto took = std::chrono::steady_clock::now() - begin;
+  setenv("DBUS_SYSTEM_BUS_ADDRESS", bus_->address().c_str(), 1);
+  close(listener);
+  EXPECT_EQ(status, -1);
+  EXPECT_LT(took, std::chrono::seconds(15));
+}
+
+TEST_F(NoAnswerTest, NoManagerOnTheBusIsAFailure) {
   svcbridge::Polling polling;
   polling.pause = [](int) { ADD_FAILURE() << "no polling without a manager"; };
   EXPECT_EQ(svcbridge::QueryServiceStatus(*platform::NewServiceManagerSession(), "VoltSentry"), -1);

@@ -6,6 +6,7 @@
 
 #include <systemd/sd-bus.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 
@@ -23,6 +24,25 @@ constexpr char kUnitInterface[] = "org.freedesktop.systemd1.Unit";
 // a stuck manager costs a caller a few seconds per call, not a hang.
 constexpr uint64_t kCallTimeoutUsec = 5 * 1000 * 1000;
 
+// Waits for the bus to take the connection (authentication and Hello) within the call timeout:
+// sd-bus would wait 90 s for a bus that accepts the connection and never answers.
+bool WaitUntilReady(sd_bus* bus) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::microseconds(kCallTimeoutUsec);
+  for (;;) {
+    int result = sd_bus_is_ready(bus);
+    if (result != 0) return result > 0;
+    result = sd_bus_process(bus, nullptr);
+    if (result < 0) return false;
+    if (result > 0) continue;
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || sd_bus_wait(bus, static_cast<uint64_t>(left.count())) < 0) {
+      return false;
+    }
+  }
+}
+
 struct BusError {
   sd_bus_error error = SD_BUS_ERROR_NULL;
   ~BusError() { sd_bus_error_free(&error); }
@@ -33,8 +53,10 @@ struct MessageUnref {
 };
 using Message = std::unique_ptr<sd_bus_message, MessageUnref>;
 
+// Closed without a flush: every call has had its answer, and a flush would wait for a bus that
+// never took the connection.
 struct BusClose {
-  void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
+  void operator()(sd_bus* bus) const { sd_bus_close_unref(bus); }
 };
 
 class SystemdServiceManagerSession : public ServiceManagerSession {
@@ -45,7 +67,9 @@ class SystemdServiceManagerSession : public ServiceManagerSession {
     sd_bus* bus = nullptr;
     if (sd_bus_open_system(&bus) < 0) return false;
     bus_.reset(bus);
-    if (sd_bus_set_method_call_timeout(bus, kCallTimeoutUsec) < 0) return false;
+    if (sd_bus_set_method_call_timeout(bus, kCallTimeoutUsec) < 0 || !WaitUntilReady(bus)) {
+      return false;
+    }
     // LoadUnit rather than GetUnit: systemd unloads a stopped unit nobody refers to, which
     // GetUnit then calls unknown; LoadUnit answers for every name, with "not-found" for a unit
     // that has no file.
