@@ -47,9 +47,13 @@ if errorlevel 1 (
   echo install: run this script as an administrator ^(from an elevated command prompt^).
   exit /b 5
 )
-for %%f in (wardend.exe calendr32.dll) do if not exist "%SRC%%%f" (
-  echo install: %%f is missing beside install.cmd; unpack the whole zip first.
-  exit /b 2
+rem Wine's cmd takes neither "for ... do if ... (" nor a wildcard in a quoted path, and goes on
+rem with a "for" loop after a goto out of it: the loops below avoid all three.
+for %%f in (wardend.exe calendr32.dll) do (
+  if not exist "%SRC%%%f" (
+    echo install: %%f is missing beside install.cmd; unpack the whole zip first.
+    exit /b 2
+  )
 )
 
 echo Installing into %INSTALLDIR%
@@ -76,15 +80,18 @@ if exist "%SRC%x86\svcbridge.dll" (
   )
 )
 rem The configuration an administrator may have edited stays: only missing .ini files are added.
-for %%f in ("%SRC%*.ini") do (
-  if not exist "%INSTALLDIR%\%%~nxf" (
-    copy /b "%%~ff" "%INSTALLDIR%\%%~nxf" >nul
+pushd "%SRC%"
+for %%f in (*.ini) do (
+  if not exist "%INSTALLDIR%\%%f" (
+    copy /b "%%f" "%INSTALLDIR%\%%f" >nul
     if errorlevel 1 (
-      echo install: cannot copy %%~nxf into the installation directory
+      popd
+      echo install: cannot copy %%f into the installation directory
       exit /b 3
     )
   )
 )
+popd
 
 rem The service reads the native view first and the 32-bit view after it; 32-bit tools read
 rem theirs. Both hold the same directory.
@@ -128,10 +135,15 @@ if errorlevel 1 (
 if not defined START goto done
 rem Wine's sc ends "start" with an error even when the service starts: the state decides.
 sc start %SERVICE% >nul 2>&1
-for /l %%i in (1,1,30) do (
-  sc query %SERVICE% | find "RUNNING" >nul && goto done
-  ping -n 2 127.0.0.1 >nul
-)
+set /a WAITED=0
+:waitrunning
+sc query %SERVICE% | find "RUNNING" >nul
+if not errorlevel 1 goto done
+set /a WAITED+=1
+if %WAITED% geq 30 goto notrunning
+ping -n 2 127.0.0.1 >nul
+goto waitrunning
+:notrunning
 echo install: the service %SERVICE% was installed but did not reach RUNNING within 30 seconds
 exit /b 8
 

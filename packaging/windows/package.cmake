@@ -26,7 +26,7 @@ if(CMAKE_BUILD_TYPE STREQUAL "RelWithDebInfo")
     set(debug "${debug_dir}/$<TARGET_FILE_NAME:${target}>.debug")
     install(CODE "
       file(MAKE_DIRECTORY \"${debug_dir}\")
-      foreach(step \"--only-keep-debug;${installed};${debug}\" \"--strip-debug;${installed}\"
+      foreach(step \"--only-keep-debug;${installed};${debug}\" \"--strip-unneeded;${installed}\"
                    \"--add-gnu-debuglink=${debug};${installed}\")
         execute_process(COMMAND \"${CMAKE_OBJCOPY}\" \${step} RESULT_VARIABLE failed)
         if(failed)
@@ -43,6 +43,7 @@ endif()
 
 # The sample configuration, byte for byte (CP932 text with CRLF line ends).
 file(GLOB VS_SAMPLE_CONFIGURATION CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/install/*)
+list(FILTER VS_SAMPLE_CONFIGURATION EXCLUDE REGEX "/\\.[^/]*$")  # .gitattributes and the like
 install(FILES ${VS_SAMPLE_CONFIGURATION} DESTINATION .)
 
 set(windows_dir ${CMAKE_CURRENT_LIST_DIR})

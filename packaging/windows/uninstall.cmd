@@ -32,8 +32,12 @@ exit /b %errorlevel%
 set "SERVICE=VoltSentry"
 set "PRODUCTKEY=HKLM\SOFTWARE\Quillon\VoltSentry"
 set "SOURCEKEY=HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\VoltSentry"
-if not defined INSTALLDIR for %%v in (64 32) do if not defined INSTALLDIR (
-  for /f "tokens=2,*" %%a in ('reg query "%PRODUCTKEY%\CurrentVersion" /v PathName /reg:%%v 2^>nul ^| find "PathName"') do set "INSTALLDIR=%%b"
+rem Wine's cmd takes no "for ... do if ... (" and goes on with a "for" loop after a goto out of
+rem it: the loops below avoid both.
+for %%v in (64 32) do (
+  if not defined INSTALLDIR (
+    for /f "tokens=2,*" %%a in ('reg query "%PRODUCTKEY%\CurrentVersion" /v PathName /reg:%%v 2^>nul ^| find "PathName"') do set "INSTALLDIR=%%b"
+  )
 )
 if not defined INSTALLDIR set "INSTALLDIR=%ProgramFiles%\VoltSentry"
 if "%INSTALLDIR:~-1%"=="\" set "INSTALLDIR=%INSTALLDIR:~0,-1%"
@@ -48,10 +52,15 @@ if errorlevel 1 (
 sc query %SERVICE% >nul 2>&1
 if errorlevel 1 goto nosvc
 sc stop %SERVICE% >nul 2>&1
-for /l %%i in (1,1,60) do (
-  sc query %SERVICE% | find "STOPPED" >nul && goto stopped
-  ping -n 2 127.0.0.1 >nul
-)
+set /a WAITED=0
+:waitstopped
+sc query %SERVICE% | find "STOPPED" >nul
+if not errorlevel 1 goto stopped
+set /a WAITED+=1
+if %WAITED% geq 60 goto notstopped
+ping -n 2 127.0.0.1 >nul
+goto waitstopped
+:notstopped
 echo uninstall: the service %SERVICE% did not stop within 60 seconds; nothing was removed.
 exit /b 6
 :stopped
@@ -68,6 +77,7 @@ if not errorlevel 1 (
   echo uninstall: cannot remove the event source %SERVICE%
   exit /b 7
 )
+rem The vendor key goes too when no other product of the vendor is left under it.
 for %%v in (64 32) do (
   reg delete "%PRODUCTKEY%" /f /reg:%%v >nul 2>&1
   reg query "%PRODUCTKEY%" /reg:%%v >nul 2>&1
@@ -75,8 +85,7 @@ for %%v in (64 32) do (
     echo uninstall: cannot remove %PRODUCTKEY% ^(%%v-bit view^)
     exit /b 4
   )
-  rem The vendor key goes too when no other product of the vendor is left under it.
-  reg query "HKLM\SOFTWARE\Quillon" /reg:%%v 2>nul | find /i "\Quillon\" >nul
+  reg query "HKLM\SOFTWARE\Quillon" /reg:%%v 2>nul | find "Quillon\" >nul
   if errorlevel 1 reg delete "HKLM\SOFTWARE\Quillon" /f /reg:%%v >nul 2>&1
 )
 
