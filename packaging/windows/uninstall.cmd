@@ -2,7 +2,7 @@
 rem Removes VoltSentry: uninstall.cmd [install-directory] [KEEPCONFIG]
 rem Stops and deletes the service, removes the event source and the product keys and the
 rem installed files, and the directory when nothing else is left in it. KEEPCONFIG keeps the
-rem configuration (*.ini) and the logs, for an update. The directory defaults to the PathName
+rem configuration (*.ini and the product key with its ShutdownCommand) and the logs, for an update. The directory defaults to the PathName
 rem the service reads. Runs uninstall.ps1 when Windows PowerShell is there. Run it as an
 rem administrator. Exit code 0 when removed, otherwise the failed step's.
 setlocal EnableExtensions
@@ -77,7 +77,10 @@ if not errorlevel 1 (
   echo uninstall: cannot remove the event source %SERVICE%
   exit /b 7
 )
-rem The vendor key goes too when no other product of the vendor is left under it.
+rem KEEPCONFIG keeps the product key: an administrator's ShutdownCommand is configuration too,
+rem and the next install writes PathName anew. The vendor key goes too when no other product of
+rem the vendor is left under it.
+if defined KEEPCONFIG goto keyskept
 for %%v in (64 32) do (
   reg delete "%PRODUCTKEY%" /f /reg:%%v >nul 2>&1
   reg query "%PRODUCTKEY%" /reg:%%v >nul 2>&1
@@ -88,6 +91,7 @@ for %%v in (64 32) do (
   reg query "HKLM\SOFTWARE\Quillon" /reg:%%v 2>nul | find "Quillon\" >nul
   if errorlevel 1 reg delete "HKLM\SOFTWARE\Quillon" /f /reg:%%v >nul 2>&1
 )
+:keyskept
 
 rem Files are removed by name, never the directory as a whole: a directory given by mistake
 rem loses nothing but these.

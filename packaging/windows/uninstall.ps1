@@ -2,7 +2,7 @@
 #   .\uninstall.ps1 [-InstallDir <directory>] [-KeepConfig]
 # Stops and deletes the service, removes the event source, the product keys and the installed
 # files, and the directory when nothing else is left in it. -KeepConfig keeps the configuration
-# (*.ini) and the logs, for an update. The directory defaults to the PathName the service reads.
+# (*.ini and the product key with its ShutdownCommand) and the logs, for an update. The directory defaults to the PathName the service reads.
 [CmdletBinding()]
 param(
   [string]$InstallDir,
@@ -57,7 +57,9 @@ if ($service) {
 
 try {
   if (Test-Path -LiteralPath $SourceKey) { Remove-Item -LiteralPath $SourceKey -Recurse -Force }
-  foreach ($view in $Views) {
+  # -KeepConfig keeps the product key: an administrator's ShutdownCommand is configuration too,
+  # and the next install writes PathName anew.
+  foreach ($view in $(if ($KeepConfig) { @() } else { $Views })) {
     $root = Open-LocalMachine $view
     $root.DeleteSubKeyTree($ProductKey, $false)
     # The vendor key goes too when no other product of the vendor is left under it.
