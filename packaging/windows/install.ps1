@@ -19,7 +19,7 @@ function Fail([int]$Code, [string]$Message) {
   exit $Code
 }
 
-# Runs sc.exe; its exit code must be 0.
+# Runs sc.exe (arguments without blanks or quotes); its exit code must be 0.
 function Invoke-Sc([int]$Code, [string[]]$Arguments) {
   $output = & sc.exe @Arguments 2>&1
   if ($LASTEXITCODE -ne 0) { Fail $Code "sc $($Arguments -join ' ') failed: $output" }
@@ -78,12 +78,17 @@ try {
 }
 
 # Quoted, so that a directory with blanks cannot be taken for a shorter program path.
-Invoke-Sc 6 @('create', $ServiceName, 'binPath=', "`"$InstallDir\wardend.exe`"", 'start=', 'auto',
-              'DisplayName=', 'VoltSentry UPS service')
+# New-Service rather than sc.exe create: Windows PowerShell 5.1 loses the quotes inside an
+# argument it passes to a program, and the path would reach the service manager unquoted.
+try {
+  New-Service -Name $ServiceName -BinaryPathName "`"$InstallDir\wardend.exe`"" `
+    -DisplayName 'VoltSentry UPS service' -StartupType Automatic `
+    -Description 'Supervises the UPS and shuts the computer down safely on a power failure.' | Out-Null
+} catch {
+  Fail 6 "cannot register the service ${ServiceName}: $($_.Exception.Message)"
+}
 # Restarted one minute after each of the first two failures; the count starts again after a day.
 Invoke-Sc 6 @('failure', $ServiceName, 'reset=', '86400', 'actions=', 'restart/60000/restart/60000//')
-Invoke-Sc 6 @('description', $ServiceName,
-              'Supervises the UPS and shuts the computer down safely on a power failure.')
 
 try {
   New-Item -Path $SourceKey -Force | Out-Null
