@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows package end to end under Wine: builds the mingw-release preset and its zip,
 # unpacks it, and with install.cmd and uninstall.cmd (Wine has no PowerShell) installs the
-# service into the default directory, checks what the install left (files, PathName in both
+# service into a directory with a blank, checks what the install left (files, PathName in both
 # registry views, the service with automatic start and recovery actions, the event source),
 # starts it to RUNNING, stops it, checks that an update keeps an edited configuration, and
 # removes it, after which nothing of it may be left.
@@ -92,8 +92,11 @@ wait_state() {
   return 1
 }
 
-installed="$WINEPREFIX/drive_c/Program Files/VoltSentry"
-installed_win='C:\Program Files\VoltSentry'
+# A directory with a blank, given with a trailing separator: the service's path must be quoted
+# and PathName must be the directory itself. The uninstalls are given no directory: they find it
+# through PathName.
+installed="$WINEPREFIX/drive_c/VoltSentry Test"
+installed_win='C:\VoltSentry Test'
 product='HKLM\Software\Quillon\VoltSentry\CurrentVersion'
 services='HKLM\System\CurrentControlSet\Services\VoltSentry'
 source='HKLM\System\CurrentControlSet\Services\EventLog\Application\VoltSentry'
@@ -108,7 +111,7 @@ rm -rf "$installed"
 # The first install does not start the service: the shipped upstab.ini names COM1, which the
 # service must not open here. The update below starts it, with the edited configuration kept.
 step "install.cmd"
-win cmd /c "$(winpath "$pkg/install.cmd")" || fail "install.cmd ended with $?"
+win cmd /c "$(winpath "$pkg/install.cmd")" "$installed_win\\" || fail "install.cmd ended with $?"
 [ "$(service_state)" = STOPPED ] || fail "the installed service is '$(service_state)', not STOPPED"
 for f in wardend.exe linewatch.exe wardctl.exe calendr32.dll svcbridge.dll upstab.ini msg.ini \
          upsrc.ini sched.ini ststab.txt; do
@@ -143,7 +146,7 @@ fi
 [ "$(regval "$source" TypesSupported)" = "0x7" ] || fail "TypesSupported '$(regval "$source" TypesSupported)'"
 
 step "installing once more while installed must fail"
-if win cmd /c "$(winpath "$pkg/install.cmd")" >/dev/null; then fail "a second install.cmd succeeded"; fi
+if win cmd /c "$(winpath "$pkg/install.cmd")" "$installed_win" >/dev/null; then fail "a second install.cmd succeeded"; fi
 
 # The harmless settings, then a restart that takes them: no port, the recorder as shutdown.
 step "starting the service against no UPS, with the recorder as shutdown command"
@@ -175,7 +178,7 @@ grep -q '^ttyname=COM97' "$installed/upstab.ini" || fail "uninstall KEEPCONFIG l
 [ -n "$(regval "$product" ShutdownCommand)" ] || fail "uninstall KEEPCONFIG lost ShutdownCommand"
 [ -z "$(regval "$source" EventMessageFile)" ] || fail "uninstall KEEPCONFIG left the event source"
 if grep -q '^ttyname=COM97' "$installed/upstab.ini"; then
-  win cmd /c "$(winpath "$pkg/install.cmd")" START || fail "install.cmd START over a kept configuration ended with $?"
+  win cmd /c "$(winpath "$pkg/install.cmd")" "$installed_win" START || fail "install.cmd START over a kept configuration ended with $?"
   grep -q '^ttyname=COM97' "$installed/upstab.ini" || fail "install overwrote the edited upstab.ini"
   [ -f "$installed/wardend.exe" ] || fail "the reinstall did not copy wardend.exe"
   # install.cmd START returns once the service runs.

@@ -13,6 +13,14 @@ if /i "%~1"=="START" (set "START=1") else (set "INSTALLDIR=%~1")
 shift
 goto args
 :argsdone
+rem No trailing separator: PathName is the directory itself, and a quoted "X:\dir\" would end
+rem in an escaped quote on the command lines below.
+:trimdir
+if not defined INSTALLDIR goto dirdone
+if not "%INSTALLDIR:~-1%"=="\" goto dirdone
+set "INSTALLDIR=%INSTALLDIR:~0,-1%"
+goto trimdir
+:dirdone
 
 rem A real PowerShell answers "exit 23" with 23; a stand-in that ignores scripts does not.
 powershell -NoProfile -NonInteractive -Command "exit 23" >nul 2>&1
@@ -29,9 +37,7 @@ exit /b %errorlevel%
 :steps
 if not defined INSTALLDIR set "INSTALLDIR=%ProgramFiles%\VoltSentry"
 rem Messages inside parenthesised blocks do not show the directory: a ")" in it would end the
-rem block. No trailing separator: PathName is the directory itself, and a quoted "X:\dir\" would end
-rem in an escaped quote on the command lines below.
-if "%INSTALLDIR:~-1%"=="\" set "INSTALLDIR=%INSTALLDIR:~0,-1%"
+rem block.
 set "SERVICE=VoltSentry"
 set "PRODUCTKEY=HKLM\SOFTWARE\Quillon\VoltSentry\CurrentVersion"
 set "SOURCEKEY=HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\VoltSentry"

@@ -15,6 +15,14 @@ if /i "%~1"=="KEEPCONFIG" (set "KEEPCONFIG=1") else (set "INSTALLDIR=%~1")
 shift
 goto args
 :argsdone
+rem No trailing separator: PathName is the directory itself, and a quoted "X:\dir\" would end
+rem in an escaped quote on the command lines below.
+:trimdir
+if not defined INSTALLDIR goto dirdone
+if not "%INSTALLDIR:~-1%"=="\" goto dirdone
+set "INSTALLDIR=%INSTALLDIR:~0,-1%"
+goto trimdir
+:dirdone
 
 rem A real PowerShell answers "exit 23" with 23; a stand-in that ignores scripts does not.
 powershell -NoProfile -NonInteractive -Command "exit 23" >nul 2>&1
@@ -40,6 +48,7 @@ for %%v in (64 32) do (
   )
 )
 if not defined INSTALLDIR set "INSTALLDIR=%ProgramFiles%\VoltSentry"
+rem PathName as another installer may have written it.
 if "%INSTALLDIR:~-1%"=="\" set "INSTALLDIR=%INSTALLDIR:~0,-1%"
 
 rem Only an administrator may change the event log's sources; the key is there after an install.
