@@ -24,7 +24,8 @@ goto trimdir
 
 rem A real PowerShell answers "exit 23" with 23; a stand-in that ignores scripts does not.
 powershell -NoProfile -NonInteractive -Command "exit 23" >nul 2>&1
-if errorlevel 23 if not errorlevel 24 goto powershell
+if errorlevel 24 goto steps
+if errorlevel 23 goto powershell
 goto steps
 
 :powershell
