@@ -41,3 +41,7 @@ trap 'wineserver -k || true' EXIT
 # driver for its run and puts this value back.
 "$VOLTSENTRY_WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 || true
 run_preset mingw
+
+# The Windows package: built from the release preset, installed, run and removed under Wine in
+# a prefix and server of its own.
+JOBS=$jobs scripts/windows-package-check.sh
