@@ -10,7 +10,7 @@ set -euo pipefail
 packages=(g++ cmake ninja-build googletest libgtest-dev libgmock-dev
           g++-mingw-w64-x86-64 wine wine64 locales socat iproute2 util-linux
           xvfb fonts-ipafont-gothic qt6-base-dev qt6-qpa-plugins
-          libsystemd-dev pkgconf dbus-daemon)
+          libsystemd-dev pkgconf dbus-daemon unzip)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
