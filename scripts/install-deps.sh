@@ -3,11 +3,11 @@
 # sudo). Packages already present are left alone, so a second run costs nothing. The monitor's
 # screenshot test draws on a virtual X server (xvfb) with a Japanese font for its texts; the Qt
 # monitor needs Qt's widgets and its platform plugins (offscreen for the tests, xcb for a
-# desktop).
+# desktop). g++-mingw-w64-i686 builds the 32-bit svcbridge.dll.
 set -euo pipefail
 
 packages=(g++ cmake ninja-build googletest libgtest-dev libgmock-dev
-          g++-mingw-w64-x86-64 wine wine64 locales socat iproute2 util-linux
+          g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 locales socat iproute2 util-linux
           xvfb fonts-ipafont-gothic qt6-base-dev qt6-qpa-plugins)
 missing=()
 for p in "${packages[@]}"; do
