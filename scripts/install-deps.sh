@@ -3,12 +3,13 @@
 # sudo). Packages already present are left alone, so a second run costs nothing. The monitor's
 # screenshot test draws on a virtual X server (xvfb) with a Japanese font for its texts; the Qt
 # monitor needs Qt's widgets and its platform plugins (offscreen for the tests, xcb for a
-# desktop). libsvcbridge.so speaks to systemd through sd-bus (libsystemd-dev, found by pkg-config);
-# its tests run a private bus of their own (dbus-daemon).
+# desktop). g++-mingw-w64-i686 builds the 32-bit svcbridge.dll; libsvcbridge.so speaks to systemd
+# through sd-bus (libsystemd-dev, found by pkg-config) and its tests run a private bus of their
+# own (dbus-daemon). The Windows package check unpacks its zip (unzip).
 set -euo pipefail
 
 packages=(g++ cmake ninja-build googletest libgtest-dev libgmock-dev
-          g++-mingw-w64-x86-64 wine wine64 locales socat iproute2 util-linux
+          g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 locales socat iproute2 util-linux
           xvfb fonts-ipafont-gothic qt6-base-dev qt6-qpa-plugins
           libsystemd-dev pkgconf dbus-daemon unzip)
 missing=()

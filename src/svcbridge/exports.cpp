@@ -2,7 +2,9 @@
 // polling, and the system's sleep. The library keeps nothing between calls.
 #include "svcbridge/svcbridge.h"
 
-#include "platform/clock.h"
+#include <chrono>
+#include <thread>
+
 #include "platform/service_manager.h"
 #include "svcbridge/service_calls.h"
 
@@ -10,22 +12,22 @@ namespace {
 
 svcbridge::Polling SystemPolling() {
   svcbridge::Polling polling;
-  polling.pause = [](int ms) { platform::SystemClock().SleepMs(ms); };
+  polling.pause = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
   return polling;
 }
 
 }  // namespace
 
 extern "C" int SVCBRIDGE_CALL getSvcStatus(const char* serviceName) {
-  return svcbridge::QueryServiceStatus(*platform::NewServiceManagerSession(), serviceName);
+  return svcbridge::QueryServiceStatus(platform::NewServiceManagerSession(), serviceName);
 }
 
 extern "C" int SVCBRIDGE_CALL start_service(const char* serviceName) {
-  return svcbridge::StartServiceAndWait(*platform::NewServiceManagerSession(), serviceName,
+  return svcbridge::StartServiceAndWait(platform::NewServiceManagerSession(), serviceName,
                                         SystemPolling());
 }
 
 extern "C" int SVCBRIDGE_CALL stop_service(const char* serviceName) {
-  return svcbridge::StopServiceAndWait(*platform::NewServiceManagerSession(), serviceName,
+  return svcbridge::StopServiceAndWait(platform::NewServiceManagerSession(), serviceName,
                                        SystemPolling());
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "platform/service_manager.h"
 
@@ -15,16 +16,19 @@ struct Polling {
   std::function<void(int ms)> pause;  // sleeps for ms; the library's default is the system's
 };
 
+using Session = std::unique_ptr<platform::ServiceManagerSession>;
+
+// Each call owns its session and ends it (closing the handles) just before it returns, after
+// the final pause of a start or stop.
+
 // 1 when the service is in any state but STOPPED, 0 when STOPPED, -1 when the manager or the
 // service cannot be opened or the status cannot be queried.
-int QueryServiceStatus(platform::ServiceManagerSession& session, const char* name);
+int QueryServiceStatus(Session session, const char* name);
 
 // 1 when the service has left STOPPED within the polling, else 0 (also for every failure).
-int StartServiceAndWait(platform::ServiceManagerSession& session, const char* name,
-                        const Polling& polling);
+int StartServiceAndWait(Session session, const char* name, const Polling& polling);
 
 // 1 when the service has reached STOPPED within the polling, else 0 (also for every failure).
-int StopServiceAndWait(platform::ServiceManagerSession& session, const char* name,
-                       const Polling& polling);
+int StopServiceAndWait(Session session, const char* name, const Polling& polling);
 
 }  // namespace svcbridge
