@@ -28,13 +28,13 @@ class SessionTest : public SystemdBusTest {
   }
 
   int Status(const char* name) {
-    return svcbridge::QueryServiceStatus(*platform::NewServiceManagerSession(), name);
+    return svcbridge::QueryServiceStatus(platform::NewServiceManagerSession(), name);
   }
   int Start(const char* name) {
-    return svcbridge::StartServiceAndWait(*platform::NewServiceManagerSession(), name, polling_);
+    return svcbridge::StartServiceAndWait(platform::NewServiceManagerSession(), name, polling_);
   }
   int Stop(const char* name) {
-    return svcbridge::StopServiceAndWait(*platform::NewServiceManagerSession(), name, polling_);
+    return svcbridge::StopServiceAndWait(platform::NewServiceManagerSession(), name, polling_);
   }
 
   svcbridge::Polling polling_;
@@ -137,7 +137,7 @@ class NoAnswerTest : public SystemdBusTest {};
 TEST_F(NoAnswerTest, AManagerThatNeverAnswersFailsWithinTheCallTimeout) {
   StartStandIn(true);
   const auto begin = std::chrono::steady_clock::now();
-  EXPECT_EQ(svcbridge::QueryServiceStatus(*platform::NewServiceManagerSession(), "VoltSentry"), -1);
+  EXPECT_EQ(svcbridge::QueryServiceStatus(platform::NewServiceManagerSession(), "VoltSentry"), -1);
   EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(15));
 }
 
@@ -154,7 +154,7 @@ TEST_F(NoAnswerTest, ABusThatNeverTakesTheConnectionFailsWithinTheCallTimeout) {
   setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + path).c_str(), 1);
   const auto begin = std::chrono::steady_clock::now();
   const int status =
-      svcbridge::QueryServiceStatus(*platform::NewServiceManagerSession(), "VoltSentry");
+      svcbridge::QueryServiceStatus(platform::NewServiceManagerSession(), "VoltSentry");
   const auto took = std::chrono::steady_clock::now() - begin;
   setenv("DBUS_SYSTEM_BUS_ADDRESS", bus_->address().c_str(), 1);
   close(listener);
@@ -165,8 +165,8 @@ TEST_F(NoAnswerTest, ABusThatNeverTakesTheConnectionFailsWithinTheCallTimeout) {
 TEST_F(NoAnswerTest, NoManagerOnTheBusIsAFailure) {
   svcbridge::Polling polling;
   polling.pause = [](int) { ADD_FAILURE() << "no polling without a manager"; };
-  EXPECT_EQ(svcbridge::QueryServiceStatus(*platform::NewServiceManagerSession(), "VoltSentry"), -1);
-  EXPECT_EQ(svcbridge::StartServiceAndWait(*platform::NewServiceManagerSession(), "VoltSentry",
+  EXPECT_EQ(svcbridge::QueryServiceStatus(platform::NewServiceManagerSession(), "VoltSentry"), -1);
+  EXPECT_EQ(svcbridge::StartServiceAndWait(platform::NewServiceManagerSession(), "VoltSentry",
                                            polling),
             0);
 }
