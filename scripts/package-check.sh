@@ -35,16 +35,17 @@ out=build/release/package
 rm -rf "$out"
 step "package"
 (cd build/release && cpack -G DEB -B "$top/$out" >/dev/null)
-version=$(sed -n 's/^CPACK_PACKAGE_VERSION:STRING=//p;s/^VOLTSENTRY_PACKAGE_VERSION:STRING=//p' \
-            build/release/CMakeCache.txt | head -n1)
-deb=$(ls "$out"/voltsentry_"$version"_*.deb 2>/dev/null | head -n1)
-[ -n "$deb" ] || fail "cpack made no voltsentry_${version}_*.deb"
-ls "$out"/voltsentry-dbgsym_"$version"_*.ddeb >/dev/null 2>&1 || fail "no -dbgsym package"
+deb=$(ls "$out"/voltsentry_*.deb 2>/dev/null | head -n1)
+[ -n "$deb" ] || fail "cpack made no voltsentry_*.deb"
+version=$(dpkg-deb -f "$deb" Version)
+ls "$out"/voltsentry-dbgsym_*.ddeb >/dev/null 2>&1 || fail "no -dbgsym package"
 # A later version of the same programs, to install over the first one.
-next="$version.1"
-(cd build/release && cpack -G DEB -D CPACK_PACKAGE_VERSION="$next" -B "$top/$out/next" >/dev/null)
-next_deb=$(ls "$out"/next/voltsentry_"$next"_*.deb 2>/dev/null | head -n1)
-[ -n "$next_deb" ] || fail "cpack made no voltsentry_${next}_*.deb"
+upstream=$(sed -n 's/^VOLTSENTRY_PACKAGE_VERSION:STRING=//p' build/release/CMakeCache.txt)
+(cd build/release && cpack -G DEB -D CPACK_PACKAGE_VERSION="$upstream.1" -B "$top/$out/next" >/dev/null)
+next_deb=$(ls "$out"/next/voltsentry_*.deb 2>/dev/null | head -n1)
+[ -n "$next_deb" ] || fail "cpack made no later voltsentry_*.deb"
+next=$(dpkg-deb -f "$next_deb" Version)
+dpkg --compare-versions "$next" gt "$version" || fail "$next is not later than $version"
 
 step "lintian"
 # Errors fail the check; warnings are shown.
@@ -54,11 +55,12 @@ step "systemd-analyze verify"
 tree=$out/tree
 rm -rf "$tree"
 dpkg-deb -x "$deb" "$tree"
-# ExecStart is checked inside the package's own tree; the unit's other names (targets) are the
-# host's.
+# ExecStart is checked inside the package's own tree; the targets the unit names come from this
+# machine's systemd. The man page named by Documentation= is checked in the chroot below.
+cp -n /usr/lib/systemd/system/*.target "$tree/usr/lib/systemd/system/"
 verify_log=$out/verify.log
-SYSTEMD_LOG_LEVEL=notice systemd-analyze verify --root="$tree" \
-  /lib/systemd/system/voltsentry.service >"$verify_log" 2>&1 ||
+SYSTEMD_LOG_LEVEL=notice systemd-analyze verify --man=no --root="$tree" \
+  /usr/lib/systemd/system/voltsentry.service >"$verify_log" 2>&1 ||
   { cat "$verify_log" >&2; fail "systemd-analyze verify rejects the unit"; }
 if [ -s "$verify_log" ]; then cat "$verify_log" >&2; fail "systemd-analyze verify complains"; fi
 
@@ -128,7 +130,7 @@ TIMEOUT=900 in_root apt-get update -qq >/dev/null || fail "apt-get update in the
 step "files"
 for f in /usr/sbin/wardend /usr/bin/wardctl /usr/bin/upssim /usr/bin/linewatch \
          /usr/lib/x86_64-linux-gnu/voltsentry/libcalendr32.so \
-         /lib/systemd/system/voltsentry.service \
+         /usr/lib/systemd/system/voltsentry.service \
          /usr/share/applications/linewatch.desktop /usr/share/icons/hicolor/scalable/apps/linewatch.svg \
          /usr/share/man/man8/wardend.8.gz /usr/share/man/man1/wardctl.1.gz \
          /usr/share/doc/voltsentry/copyright /usr/share/doc/voltsentry/changelog.Debian.gz \
@@ -140,7 +142,7 @@ done
   fail "/var/lib/voltsentry/upstab.ini is no link to /etc/voltsentry/upstab.ini"
 [ "$(readlink "$root/var/lib/voltsentry/srvlog.log")" = /var/log/voltsentry/srvlog.log ] ||
   fail "/var/lib/voltsentry/srvlog.log is no link to /var/log/voltsentry/srvlog.log"
-in_root /usr/sbin/wardend --version | grep -q "$version" || fail "wardend --version"
+in_root /usr/sbin/wardend --version | grep -q "$upstream" || fail "wardend --version"
 in_root ldd /usr/sbin/wardend | grep -q 'libcalendr32.so => /usr/lib/' || fail "wardend does not find libcalendr32.so"
 [ -L "$root/etc/systemd/system/multi-user.target.wants/voltsentry.service" ] || fail "the service is not enabled"
 calls | grep -qx "deb-systemd-invoke start voltsentry.service" || { calls >&2; fail "installation did not start the service"; }

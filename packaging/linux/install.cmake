@@ -52,7 +52,7 @@ file(MAKE_DIRECTORY ${vs_links})
 foreach(f ${VS_CONFIG_FILES})
   file(CREATE_LINK ${VS_ETC_DIR}/${f} ${vs_links}/${f} SYMBOLIC)
 endforeach()
-file(CREATE_LINK ${VS_LOG_DIR}/srvlog.log ${vs_links}/srvlog.log SYMBOLIC)
+file(CREATE_LINK ../../log/voltsentry/srvlog.log ${vs_links}/srvlog.log SYMBOLIC)
 install(DIRECTORY ${vs_links}/ DESTINATION ${VS_INSTALL_DIR})
 
 install(FILES ${VS_PKG}/voltsentry.service DESTINATION lib/systemd/system)
@@ -78,7 +78,7 @@ add_custom_target(package_docs ALL DEPENDS ${vs_gz_outputs})
 install(FILES ${vs_doc}/wardend.8.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 install(FILES ${vs_doc}/wardctl.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${vs_doc}/changelog.Debian.gz ${VS_PKG}/debian/copyright
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/voltsentry)
 
 # The package. VOLTSENTRY_PACKAGE_VERSION overrides the version (a test builds a later one to
 # check an upgrade).
@@ -94,6 +94,8 @@ restorations, tells administrators and monitors, shuts the system down in\n\
 order and has the UPS switch its outputs off and on again. The package holds\n\
 the service wardend with its systemd unit, the command-line client wardctl,\n\
 the desktop monitor linewatch, the UPS simulator upssim and the libraries.")
+# The Debian revision of this packaging of the version; the changelog names both.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -101,10 +103,13 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://voltsentry.example.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libcalendr32 is the package's own: dpkg-shlibdeps finds it in the staging tree.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/src/calendar)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-# Debug information in voltsentry-dbgsym, found by gdb through the build ids.
+if(TARGET svcbridge)
+  # The public library: a shlibs file for packages that link it, and the ldconfig trigger.
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+endif()
+# The programs are stripped; their debug information goes to voltsentry-dbgsym (.ddeb) under
+# /usr/lib/debug/.build-id, where gdb and debuginfod look for it.
 set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
-set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${VS_PKG}/debian/conffiles ${VS_PKG}/debian/postinst ${VS_PKG}/debian/prerm
