@@ -115,9 +115,13 @@ for cmd in systemctl deb-systemd-invoke; do
     > "$root/usr/local/bin/$cmd"
 done
 chmod 755 "$root/usr/sbin/policy-rc.d" "$root/usr/local/bin/systemctl" "$root/usr/local/bin/deb-systemd-invoke"
+# apt gives the maintainer scripts a PATH of its own; the recorders must come first in it.
+echo 'DPkg::Path "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";' \
+  > "$root/etc/apt/apt.conf.d/99recorders"
 mkdir -p "$root/run/systemd/system"
 : > "$root/var/tmp/service-manager.calls"
 calls() { cat "$root/var/tmp/service-manager.calls"; }
+called() { grep -qx "deb-systemd-invoke $1 voltsentry.service" "$root/var/tmp/service-manager.calls"; }
 
 cp "$deb" "$next_deb" "$root/tmp/"
 install -m 755 build/release/tests/shutdown_recorder "$root/usr/local/bin/shutdown_recorder"
@@ -140,12 +144,18 @@ for f in /usr/sbin/wardend /usr/bin/wardctl /usr/bin/upssim /usr/bin/linewatch \
 done
 [ "$(readlink "$root/var/lib/voltsentry/upstab.ini")" = /etc/voltsentry/upstab.ini ] ||
   fail "/var/lib/voltsentry/upstab.ini is no link to /etc/voltsentry/upstab.ini"
-[ "$(readlink "$root/var/lib/voltsentry/srvlog.log")" = /var/log/voltsentry/srvlog.log ] ||
+[ "$(readlink "$root/var/lib/voltsentry/srvlog.log")" = ../../log/voltsentry/srvlog.log ] ||
   fail "/var/lib/voltsentry/srvlog.log is no link to /var/log/voltsentry/srvlog.log"
-in_root /usr/sbin/wardend --version | grep -q "$upstream" || fail "wardend --version"
-in_root ldd /usr/sbin/wardend | grep -q 'libcalendr32.so => /usr/lib/' || fail "wardend does not find libcalendr32.so"
-[ -L "$root/etc/systemd/system/multi-user.target.wants/voltsentry.service" ] || fail "the service is not enabled"
-calls | grep -qx "deb-systemd-invoke start voltsentry.service" || { calls >&2; fail "installation did not start the service"; }
+# Output captured first: grep -q ending early would fail the pipe.
+out_version=$(in_root /usr/sbin/wardend --version) || fail "wardend --version"
+grep -q "$upstream" <<<"$out_version" || fail "wardend --version says $out_version"
+libs=$(in_root ldd /usr/sbin/wardend) || fail "ldd wardend"
+grep -q 'libcalendr32.so => .*/voltsentry/libcalendr32.so' <<<"$libs" || fail "wardend does not find libcalendr32.so: $libs"
+# deb-systemd-helper links the unit itself, or asks systemctl (here the recorder) for it.
+[ -L "$root/etc/systemd/system/multi-user.target.wants/voltsentry.service" ] ||
+  grep -Eq "^systemctl .*(preset|enable) voltsentry.service$" "$root/var/tmp/service-manager.calls" ||
+  { calls >&2; fail "the service is not enabled"; }
+called start || { calls >&2; fail "installation did not start the service"; }
 
 step "wardend --foreground with the installed configuration"
 # The test's own edits: the diagnostic log on, the simulated UPS's terminal as serial port, and
@@ -174,23 +184,27 @@ srvlog=$root/var/log/voltsentry/srvlog.log
 [ -f "$root/var/log/voltsentry/upslog" ] || fail "no UPS log at /var/log/voltsentry/upslog"
 [ -L "$root/var/lib/voltsentry/upstab.ini" ] || fail "the service replaced the upstab.ini link"
 [ ! -s "$root/tmp/shutdown.calls" ] || fail "the service asked for a shutdown: $(cat "$root/tmp/shutdown.calls")"
+# The simulated UPS was asked: the service took the port from the installed upstab.ini.
+[ -s "$root/tmp/journal" ] || fail "the service never asked the simulated UPS on $pty"
 echo "wardctl: $(head -n1 "$root/tmp/wardctl.out")"
+echo "srvlog.log begins:"
+head -n 5 "$srvlog" | iconv -c -f CP932 -t UTF-8 | sed 's/\r$//; s/^/  /'
 
 step "upgrade to $next keeps an edited configuration"
 printf '; edited by the administrator\r\n' >> "$root/etc/voltsentry/upstab.ini"
 : > "$root/var/tmp/service-manager.calls"
 TIMEOUT=300 in_root sh -c "cd /tmp && apt-get install -y -q ./$(basename "$next_deb") </dev/null" \
   > "$work/upgrade.log" 2>&1 || { tail -n 30 "$work/upgrade.log" >&2; fail "upgrade"; }
-in_root dpkg-query -W -f='${Version}' voltsentry | grep -qx "$next" || fail "$next is not installed"
+[ "$(in_root dpkg-query -W -f='${Version}' voltsentry)" = "$next" ] || fail "$next is not installed"
 grep -q 'edited by the administrator' "$root/etc/voltsentry/upstab.ini" || fail "the upgrade lost the edited upstab.ini"
 grep -q "ShutdownCommand=/usr/local/bin/shutdown_recorder" "$root/etc/voltsentry/registry.ini" ||
   fail "the upgrade lost the edited registry.ini"
-calls | grep -qx "deb-systemd-invoke restart voltsentry.service" || { calls >&2; fail "the upgrade did not restart the service"; }
+called restart || { calls >&2; fail "the upgrade did not restart the service"; }
 
 step "remove stops the service"
 : > "$root/var/tmp/service-manager.calls"
 in_root apt-get remove -y -q voltsentry > "$work/remove.log" 2>&1 || fail "apt-get remove"
-calls | grep -qx "deb-systemd-invoke stop voltsentry.service" || { calls >&2; fail "removal did not stop the service"; }
+called stop || { calls >&2; fail "removal did not stop the service"; }
 [ ! -e "$root/usr/sbin/wardend" ] || fail "wardend is still there after removal"
 [ -f "$root/etc/voltsentry/upstab.ini" ] || fail "removal took the configuration (only purge may)"
 
