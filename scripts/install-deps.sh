@@ -3,12 +3,12 @@
 # sudo). Packages already present are left alone, so a second run costs nothing. The monitor's
 # screenshot test draws on a virtual X server (xvfb) with a Japanese font for its texts; the Qt
 # monitor needs Qt's widgets and its platform plugins (offscreen for the tests, xcb for a
-# desktop).
+# desktop). The Debian package is made by cpack, which needs dpkg-shlibdeps (dpkg-dev) and file.
 set -euo pipefail
 
 packages=(g++ cmake ninja-build googletest libgtest-dev libgmock-dev
           g++-mingw-w64-x86-64 wine wine64 locales socat iproute2 util-linux
-          xvfb fonts-ipafont-gothic qt6-base-dev qt6-qpa-plugins)
+          xvfb fonts-ipafont-gothic qt6-base-dev qt6-qpa-plugins dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

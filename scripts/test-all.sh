@@ -24,6 +24,14 @@ cmake --preset tsan >/dev/null
 "${tsan_wrap[@]}" cmake --build --preset tsan -j "$jobs"
 "${tsan_wrap[@]}" ctest --preset tsan -j "$jobs"
 
+# The Debian package of the release build, checked in a clean chroot (needs root).
+echo "=== package ==="
+if [ "$(id -u)" -eq 0 ]; then
+  scripts/package-check.sh
+else
+  echo "package check skipped: it needs root (debootstrap, chroot)"
+fi
+
 # One Wine server for the whole Windows run, so each test does not pay its start-up.
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
