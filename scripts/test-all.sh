@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every configuration CI runs and runs every test: native (unit, contract and
-# end-to-end), ASan+UBSan and TSan (unit and contract), and the Windows build under Wine.
+# end-to-end), ASan+UBSan and TSan (unit and contract), the Debian package (in a clean chroot)
+# and the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
