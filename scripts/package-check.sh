@@ -49,7 +49,8 @@ dpkg --compare-versions "$next" gt "$version" || fail "$next is not later than $
 
 step "lintian"
 # Errors fail the check; warnings are shown.
-lintian --fail-on error --suppress-tags-from-file /dev/null "$deb" || fail "lintian reports errors"
+ddeb=$(ls "$out"/voltsentry-dbgsym_*.ddeb)
+lintian --fail-on error "$deb" "$ddeb" || fail "lintian reports errors"
 
 step "systemd-analyze verify"
 tree=$out/tree
@@ -123,13 +124,18 @@ mkdir -p "$root/run/systemd/system"
 calls() { cat "$root/var/tmp/service-manager.calls"; }
 called() { grep -qx "deb-systemd-invoke $1 voltsentry.service" "$root/var/tmp/service-manager.calls"; }
 
-cp "$deb" "$next_deb" "$root/tmp/"
+cp "$deb" "$ddeb" "$next_deb" "$root/tmp/"
 install -m 755 build/release/tests/shutdown_recorder "$root/usr/local/bin/shutdown_recorder"
 
 step "apt install ./$(basename "$deb")"
 TIMEOUT=900 in_root apt-get update -qq >/dev/null || fail "apt-get update in the chroot"
 (cd "$root/tmp" && TIMEOUT=900 in_root sh -c "cd /tmp && apt-get install -y -q ./$(basename "$deb")" \
   > "$top/$work/install.log" 2>&1) || { tail -n 30 "$work/install.log" >&2; fail "apt install"; }
+
+# The debug information installs beside the programs and dpkg can verify every file of both.
+in_root dpkg -i "/tmp/$(basename "$ddeb")" > "$work/dbgsym.log" 2>&1 || { cat "$work/dbgsym.log" >&2; fail "dpkg -i the dbgsym package"; }
+in_root dpkg --verify voltsentry voltsentry-dbgsym || fail "dpkg --verify"
+in_root dpkg --purge voltsentry-dbgsym >/dev/null || fail "dpkg --purge voltsentry-dbgsym"
 
 step "files"
 for f in /usr/sbin/wardend /usr/bin/wardctl /usr/bin/upssim /usr/bin/linewatch \

@@ -114,6 +114,7 @@ endif()
 # The programs are stripped; their debug information goes to voltsentry-dbgsym (.ddeb) under
 # /usr/lib/debug/.build-id, where gdb and debuginfod look for it.
 set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
+set(CPACK_POST_BUILD_SCRIPTS ${VS_PKG}/dbgsym_fixup.cmake)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${VS_PKG}/debian/conffiles ${VS_PKG}/debian/postinst ${VS_PKG}/debian/prerm
