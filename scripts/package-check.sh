@@ -173,13 +173,15 @@ pty=$(head -n1 "$root/tmp/pty" 2>/dev/null) || true
 sed -i "s|^srvlog=.*\r\$|srvlog=1\r|; s|^ttyname=.*\r\$|ttyname=$pty\r|" "$root/etc/voltsentry/upstab.ini"
 printf 'ShutdownCommand=/usr/local/bin/shutdown_recorder /tmp/shutdown.calls\n' >> "$root/etc/voltsentry/registry.ini"
 # Its own network: the UDP ports of this run meet nothing else on this machine.
-timeout 60 unshare --net sh -c "ip link set lo up && chroot '$root' env -i \
+# At most 40 asks of a second each, then the stop (the service ends within 10 s): the outer
+# bound is never what ends it.
+timeout 90 unshare --net sh -c "ip link set lo up && chroot '$root' env -i \
     PATH=/usr/sbin:/usr/bin:/sbin:/bin VOLTSENTRY_NO_SYSTEM_SHUTDOWN=1 TZ=UTC \
     sh -c '/usr/sbin/wardend --foreground 2>/tmp/wardend.err & w=\$!
            ok=1
-           for i in \$(seq 100); do
+           for i in \$(seq 40); do
              wardctl --host 127.0.0.1 --timeout 1 status >/tmp/wardctl.out 2>&1 && { ok=0; break; }
-             sleep 0.1
+             sleep 0.2
            done
            kill -TERM \$w; wait \$w; echo \$? > /tmp/wardend.rc; exit \$ok'" ||
   { cat "$root/tmp/wardend.err" "$root/tmp/wardctl.out" >&2 2>/dev/null; fail "wardctl status got no answer from the installed wardend"; }
