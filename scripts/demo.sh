@@ -42,8 +42,8 @@ esac
 
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-cmake --preset native >/dev/null
-cmake --build --preset native -j "$(nproc)" --target wardend upssim shutdown_recorder >/dev/null
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$(nproc)" --target wardend upssim shutdown_recorder >/dev/null
 
 # The service keeps Japan time unless TZ says otherwise; the simulator stamps its journal in
 # local time. One TZ for both shows one clock.
@@ -76,7 +76,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-build/native/src/tools/upssim/upssim --pty-file "$work/pty" --journal "$work/journal" \
+build/release/src/tools/upssim/upssim --pty-file "$work/pty" --journal "$work/journal" \
   --control "$work/control" >/dev/null &
 upssim=$!
 for _ in $(seq 50); do [ -s "$work/pty" ] && break; sleep 0.1; done
@@ -86,13 +86,13 @@ sed -i "s|^ttyname=.*\r\$|ttyname=$pty\r|" "$install/upstab.ini"
 # The machine is never shut down: the service's shutdown command is a recorder, and the
 # system's own commands are refused in case a registry lacks it.
 printf '[Software\\Quillon\\VoltSentry\\CurrentVersion]\r\nPathName=%s\r\nShutdownCommand=%s %s\r\n' \
-  "$install" "$PWD/build/native/tests/shutdown_recorder" "$work/shutdown.calls" > "$work/registry.ini"
+  "$install" "$PWD/build/release/tests/shutdown_recorder" "$work/shutdown.calls" > "$work/registry.ini"
 
 : > "$install/srvlog.log"
 : > "$work/journal"
 echo "simulated UPS on $pty; installation directory $install; clock TZ=$TZ"
 VOLTSENTRY_REGISTRY="$work/registry.ini" VOLTSENTRY_NO_SYSTEM_SHUTDOWN=1 \
-  build/native/src/wardend --foreground \
+  build/release/src/wardend --foreground \
   2> >(sed -u 's/^/[wardend] /' >&2) &
 wardend=$!
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every configuration CI runs and runs every test: native (unit, contract and
-# end-to-end), ASan+UBSan and TSan (unit and contract), and the Windows build under Wine.
+# end-to-end), ASan+UBSan and TSan (unit and contract), the Debian package (in a clean chroot)
+# and the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -23,6 +24,14 @@ cmake --preset tsan >/dev/null
 # The build lists the tests by running them, so it needs the same layout.
 "${tsan_wrap[@]}" cmake --build --preset tsan -j "$jobs"
 "${tsan_wrap[@]}" ctest --preset tsan -j "$jobs"
+
+# The Debian package of the release build, checked in a clean chroot (needs root).
+echo "=== package ==="
+if [ "$(id -u)" -eq 0 ]; then
+  scripts/package-check.sh
+else
+  echo "package check skipped: it needs root (debootstrap, chroot)"
+fi
 
 # One Wine server for the whole Windows run, so each test does not pay its start-up.
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"
