@@ -54,3 +54,7 @@ run_preset mingw
 # The Windows package: built from the release preset, installed, run and removed under Wine in
 # a prefix and server of its own.
 JOBS=$jobs scripts/windows-package-check.sh
+
+# svcbridge.dll for 32-bit Windows under Wine's 32-bit loader, in a prefix of its own. Last, since
+# on a kernel without 32-bit support it installs and enables an emulator for the run only.
+scripts/win32-programs.sh

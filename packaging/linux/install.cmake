@@ -26,15 +26,8 @@ foreach(tool wardctl upssim)
 endforeach()
 # linewatch installs itself with its desktop entry and icon (src/linewatch/qt).
 
-if(TARGET svcbridge)
-  get_target_property(vs_svcbridge_soversion svcbridge SOVERSION)
-  if(NOT vs_svcbridge_soversion)
-    set_target_properties(svcbridge PROPERTIES VERSION 1.0.0 SOVERSION 1)
-  endif()
-  install(TARGETS svcbridge LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  install(FILES ${PROJECT_SOURCE_DIR}/src/svcbridge/svcbridge.h
-          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-endif()
+install(TARGETS svcbridge LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/src/svcbridge/svcbridge.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 # Configuration: conffiles in /etc/voltsentry, read by the service through links in the
 # installation directory (the profile writer follows a link, so a write-back lands in /etc).
@@ -107,10 +100,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://voltsentry.example.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libcalendr32 is the package's own: dpkg-shlibdeps finds it in the staging tree.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/src/calendar)
-if(TARGET svcbridge)
-  # The public library: a shlibs file for packages that link it, and the ldconfig trigger.
-  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-endif()
+# The public library: a shlibs file for packages that link it, and the ldconfig trigger.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 # The programs are stripped; their debug information goes to voltsentry-dbgsym (.ddeb) under
 # /usr/lib/debug/.build-id, where gdb and debuginfod look for it.
 set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
