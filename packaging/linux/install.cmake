@@ -109,5 +109,5 @@ set(CPACK_POST_BUILD_SCRIPTS ${VS_PKG}/dbgsym_fixup.cmake)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${VS_PKG}/debian/conffiles ${VS_PKG}/debian/postinst ${VS_PKG}/debian/prerm
-    ${VS_PKG}/debian/postrm)
+    ${VS_PKG}/debian/postrm ${VS_PKG}/debian/triggers)
 include(CPack)
