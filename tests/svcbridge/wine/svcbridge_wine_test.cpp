@@ -16,102 +16,21 @@
 #include "platform/service_manager.h"
 #include "platform/win32/windows_support.h"
 #include "svcbridge/service_calls.h"
+#include "wine/service_harness.h"
 
 namespace {
+
+using namespace wineservice;
 
 constexpr char kWardend[] = "SvcbridgeWardend";
 constexpr char kPending[] = "SvcbridgePending";  // the name pending_service.cpp runs under
 constexpr char kUnknown[] = "SvcbridgeNoSuchService";
-constexpr char kProductKey[] = "HKLM\\Software\\Quillon\\VoltSentry\\CurrentVersion";
-
-std::string WinePath(const std::string& unixPath) {
-  std::string path = "Z:" + unixPath;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
-
-std::string InstallFile(const char* name) { return std::string(VS_WINE_INSTALL_DIR) + "\\" + name; }
-
-// Runs a command line hidden, its output into outputFile when given, and waits up to timeoutMs;
-// the exit code, or -2 on failure or time-out (the process is then ended).
-long RunCommand(const std::string& commandLine, int timeoutMs = 30000,
-                const std::string& outputFile = "") {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  platform::win32::UniqueHandle output;
-  if (!outputFile.empty()) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    output.Reset(CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!output.Valid()) return -2;
-    startup.dwFlags |= STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = output.Get();
-  }
-  PROCESS_INFORMATION process{};
-  std::string line = commandLine;
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, output.Valid(), 0, nullptr,
-                      nullptr, &startup, &process)) {
-    return -2;
-  }
-  platform::win32::UniqueHandle processHandle(process.hProcess);
-  platform::win32::UniqueHandle threadHandle(process.hThread);
-  if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
-    TerminateProcess(process.hProcess, 1);
-    return -2;
-  }
-  DWORD code = 0;
-  if (!GetExitCodeProcess(process.hProcess, &code)) return -2;
-  return static_cast<long>(code);
-}
-
-// The current state of a service, or 0 when it cannot be queried.
-DWORD ServiceState(const char* name) {
-  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-  if (!manager) return 0;
-  SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_STATUS);
-  DWORD state = 0;
-  if (service) {
-    SERVICE_STATUS status{};
-    if (QueryServiceStatus(service, &status)) state = status.dwCurrentState;
-    CloseServiceHandle(service);
-  }
-  CloseServiceHandle(manager);
-  return state;
-}
-
-void RemoveService(const char* name) {
-  RunCommand(std::string("sc stop ") + name);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-  for (DWORD state = ServiceState(name); state != 0 && state != SERVICE_STOPPED;
-       state = ServiceState(name)) {
-    if (std::chrono::steady_clock::now() >= deadline) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  RunCommand(std::string("sc delete ") + name);
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 class SvcbridgeWine : public ::testing::Test {
  protected:
   void SetUp() override {
-    CreateDirectoryA(VS_WINE_INSTALL_DIR, nullptr);
-    for (const char* name : {"upstab.ini", "msg.ini", "upsrc.ini"}) {
-      const std::string from = std::string(VS_WINE_EXAMPLES_DIR) + "\\" + name;
-      ASSERT_TRUE(CopyFileA(from.c_str(), InstallFile(name).c_str(), FALSE)) << from;
-    }
-    // No timetable: the example's hours could stop the service in the middle of a test.
-    std::ofstream(InstallFile("sched.ini"), std::ios::binary) << "; no timetable\r\n";
     for (const char* name : {kWardend, kPending}) RemoveService(name);
-    ASSERT_EQ(0, RunCommand(std::string("reg add \"") + kProductKey + "\" /v PathName /d \"" +
-                            VS_WINE_INSTALL_DIR + "\" /f"));
+    ASSERT_TRUE(PrepareInstallation());
     ASSERT_EQ(0, RunCommand(std::string("sc create ") + kWardend + " start= demand binPath= \"" +
                             WinePath(VS_WARDEND_UNIX_PATH) + "\""));
     ASSERT_EQ(0, RunCommand(std::string("sc create ") + kPending + " start= demand binPath= \"" +
@@ -119,7 +38,7 @@ class SvcbridgeWine : public ::testing::Test {
   }
   void TearDown() override {
     for (const char* name : {kWardend, kPending}) RemoveService(name);
-    RunCommand(std::string("reg delete \"") + kProductKey + "\" /f");
+    RemoveProductKey();
   }
 };
 
