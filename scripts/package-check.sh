@@ -140,7 +140,8 @@ in_root dpkg --purge voltsentry-dbgsym >/dev/null || fail "dpkg --purge voltsent
 step "files"
 for f in /usr/sbin/wardend /usr/bin/wardctl /usr/bin/upssim /usr/bin/linewatch \
          /usr/lib/x86_64-linux-gnu/voltsentry/libcalendr32.so \
-         /usr/lib/systemd/system/voltsentry.service \
+         /usr/lib/x86_64-linux-gnu/libsvcbridge.so.1 /usr/include/svcbridge.h \
+         /usr/lib/systemd/system/voltsentry.service /etc/logrotate.d/voltsentry \
          /usr/share/applications/linewatch.desktop /usr/share/icons/hicolor/scalable/apps/linewatch.svg \
          /usr/share/man/man8/wardend.8.gz /usr/share/man/man1/wardctl.1.gz \
          /usr/share/doc/voltsentry/copyright /usr/share/doc/voltsentry/changelog.Debian.gz \

@@ -49,6 +49,7 @@ file(CREATE_LINK ../../log/voltsentry/srvlog.log ${vs_links}/srvlog.log SYMBOLIC
 install(DIRECTORY ${vs_links}/ DESTINATION ${VS_INSTALL_DIR})
 
 install(FILES ${VS_PKG}/voltsentry.service DESTINATION lib/systemd/system)
+install(FILES ${VS_PKG}/etc/logrotate.conf DESTINATION /etc/logrotate.d RENAME voltsentry)
 
 # Man pages and the Debian documentation files, compressed as Debian wants them.
 find_program(VS_GZIP gzip REQUIRED)
